@@ -1,0 +1,3 @@
+#include "tools/telvane-cli/command_registry.h"
+
+int main(int argc, char** argv) { return RunCli(argc, argv); }
