@@ -12,7 +12,9 @@ KBufferedFile::KBufferedFile(const KString& path, int bufferBytes) : KBufferedFi
   SetPath(path);
 }
 
-KBufferedFile::~KBufferedFile() { KBufferedFile::Close(); }
+KBufferedFile::~KBufferedFile() {
+  KBufferedFile::Close();
+}
 
 void KBufferedFile::Open(unsigned mode, bool create) {
   KFile::Open(mode, create);
@@ -94,14 +96,18 @@ void KBufferedFile::Flush() {
   if (filePosition != offset_) KFile::Seek(offset_, 0);
 }
 
-int64_t KBufferedFile::Size() { return std::max(offset_ + valid_, KFile::Size()); }
+int64_t KBufferedFile::Size() {
+  return std::max(offset_ + valid_, KFile::Size());
+}
 
 void KBufferedFile::SetSize(int64_t size) {
   Flush();
   KFile::SetSize(size);
 }
 
-int64_t KBufferedFile::Tell() { return offset_ + cursor_; }
+int64_t KBufferedFile::Tell() {
+  return offset_ + cursor_;
+}
 
 int64_t KBufferedFile::Seek(int64_t offset, int origin) {
   if (!IsOpen() || origin < 0 || origin > 2) throw KXStream(KErrors::kFileAccess, 0);

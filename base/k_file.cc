@@ -1,11 +1,11 @@
 #include "base/k_file.h"
 
-#include <cerrno>
-#include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cstdio>
 
 #include <algorithm>
 #include <string>
@@ -14,17 +14,23 @@
 
 namespace {
 
-std::string NativePath(const KString& path) { return path.ToUtf8(); }
+std::string NativePath(const KString& path) {
+  return path.ToUtf8();
+}
 
 bool StatPath(const KString& path, struct stat& info) {
   return ::stat(NativePath(path).c_str(), &info) == 0;
 }
 
-int LastSeparator(const KString& path) { return path.FindLast(u'/'); }
+int LastSeparator(const KString& path) {
+  return path.FindLast(u'/');
+}
 
 }  // namespace
 
-KFile::~KFile() { KFile::Close(); }
+KFile::~KFile() {
+  KFile::Close();
+}
 
 void KFile::Open(unsigned mode, bool create) {
   if (IsOpen()) throw KXStream(KErrors::kFileAlreadyOpen, 0);
@@ -199,7 +205,9 @@ void KFile::RemoveExtension() {
   if (dot >= 0) path_.Truncate(dot);
 }
 
-void KFile::Directory(KString& out) const { out = path_.Left(std::max(LastSeparator(path_), 0)); }
+void KFile::Directory(KString& out) const {
+  out = path_.Left(std::max(LastSeparator(path_), 0));
+}
 
 void KFile::SetDirectory(const KString& directory) {
   KString name;
@@ -376,7 +384,9 @@ KDateTime KFile::LastWriteTime() const {
   return KDateTime::FromTimespec(info.st_mtim);
 }
 
-bool KFile::IsAbsolutePath(const KString& path) { return path.At(0) == u'/'; }
+bool KFile::IsAbsolutePath(const KString& path) {
+  return path.At(0) == u'/';
+}
 
 namespace {
 
@@ -410,4 +420,6 @@ bool KFile::CleanFileName(KString& name, char16_t replacement) {
   return changed;
 }
 
-void KFile::NormalizeSeparators(KString& path) { ReplaceAny(path, u"\\", u'/'); }
+void KFile::NormalizeSeparators(KString& path) {
+  ReplaceAny(path, u"\\", u'/');
+}

@@ -1,14 +1,20 @@
 #include "base/k_list.h"
 
-KListItem::~KListItem() { Unlink(); }
+KListItem::~KListItem() {
+  Unlink();
+}
 
-int KListItem::IndexInList() const { return list_ ? list_->IndexOf(this) : -1; }
+int KListItem::IndexInList() const {
+  return list_ ? list_->IndexOf(this) : -1;
+}
 
 void KListItem::Unlink() {
   if (list_) list_->Unlink(this);
 }
 
-KList::~KList() { DeleteAll(); }
+KList::~KList() {
+  DeleteAll();
+}
 
 void KList::Link(KListItem* item, KListItem* before) {
   if (!item) return;
@@ -30,9 +36,13 @@ void KList::Link(KListItem* item, KListItem* before) {
   ++count_;
 }
 
-void KList::Append(KListItem* item) { Link(item, nullptr); }
+void KList::Append(KListItem* item) {
+  Link(item, nullptr);
+}
 
-void KList::Prepend(KListItem* item) { Link(item, first_); }
+void KList::Prepend(KListItem* item) {
+  Link(item, first_);
+}
 
 void KList::InsertAt(int index, KListItem* item) {
   if (!item) return;

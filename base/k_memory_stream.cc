@@ -14,7 +14,8 @@ void KMemoryStream::Read(void* bytes, int count) {
   const size_t take = std::min(Remaining(), static_cast<size_t>(count));
   if (take > 0) std::memcpy(bytes, bytes_.data() + position_, take);
   position_ += take;
-  if (take < static_cast<size_t>(count)) throw KXStream(KErrors::kFileRead, static_cast<int32_t>(take));
+  if (take < static_cast<size_t>(count))
+    throw KXStream(KErrors::kFileRead, static_cast<int32_t>(take));
   NotifyRead(bytes, count);
 }
 

@@ -11,7 +11,9 @@ int DigitValue(char16_t ch) {
   return 99;
 }
 
-bool IsBlank(char16_t ch) { return ch == u' ' || ch == u'\t'; }
+bool IsBlank(char16_t ch) {
+  return ch == u' ' || ch == u'\t';
+}
 
 }  // namespace
 

@@ -14,4 +14,6 @@ class KPersistent {
   virtual void Store(KStream& /*stream*/) const {}
 };
 
-constexpr int KVersionTag(int major, int minor) { return major * 65536 + minor; }
+constexpr int KVersionTag(int major, int minor) {
+  return major * 65536 + minor;
+}

@@ -22,9 +22,13 @@ std::unique_ptr<KStream> KStream::Clone() const {
   return copy;
 }
 
-bool KStream::SetSpec(const KString& /*spec*/) { return false; }
+bool KStream::SetSpec(const KString& /*spec*/) {
+  return false;
+}
 
-void KStream::Close() { ResetTextState(); }
+void KStream::Close() {
+  ResetTextState();
+}
 
 void KStream::ResetTextState() {
   pendingCompanion_ = 0;
@@ -41,7 +45,9 @@ int KStream::SetDirection(int direction) {
   return direction_;
 }
 
-void KStream::Read(void* /*bytes*/, int /*count*/) { throw KXStream(KErrors::kFileRead, 0); }
+void KStream::Read(void* /*bytes*/, int /*count*/) {
+  throw KXStream(KErrors::kFileRead, 0);
+}
 
 void KStream::Write(const void* /*bytes*/, int /*count*/) {
   throw KXStream(KErrors::kFileWrite, 0);
@@ -100,7 +106,9 @@ void KStream::SetReadEncoding(int encoding) {
   readModes_ = (readModes_ & ~0xF0) | ((encoding & 0xF) << 4);
 }
 
-void KStream::SetWriteLineMode(int mode) { writeModes_ = (writeModes_ & ~0xF) | (mode & 0xF); }
+void KStream::SetWriteLineMode(int mode) {
+  writeModes_ = (writeModes_ & ~0xF) | (mode & 0xF);
+}
 
 void KStream::SetWriteEncoding(int encoding) {
   writeModes_ = (writeModes_ & ~0xF0) | ((encoding & 0xF) << 4);
@@ -121,8 +129,8 @@ char16_t KStream::DecodeUnit16() {
   for (;;) {
     const uint8_t first = NextByte();
     const uint8_t second = NextByte();
-    const auto unit = static_cast<char16_t>(swapBytes_ ? (first << 8) | second
-                                                       : (second << 8) | first);
+    const auto unit =
+        static_cast<char16_t>(swapBytes_ ? (first << 8) | second : (second << 8) | first);
     if (unit == 0xFFFE) {
       // A mark read in the wrong order: the rest of the text is the other way round.
       swapBytes_ ^= 1;
@@ -145,8 +153,8 @@ char16_t KStream::DecodeMultiByte() {
   }
   while (partialCount_ < length) {
     const uint8_t byte = NextByte();  // at the end of the data the partial sequence waits
-    const bool fits = partialCount_ == 1 ? KUtf8::ValidSecond(partial_[0], byte)
-                                         : KUtf8::IsContinuation(byte);
+    const bool fits =
+        partialCount_ == 1 ? KUtf8::ValidSecond(partial_[0], byte) : KUtf8::IsContinuation(byte);
     if (!fits) {
       pendingByte_ = byte;
       partialCount_ = 0;
@@ -400,11 +408,17 @@ uint16_t KStream::ReadUInt16() {
                     : static_cast<uint16_t>((bytes[1] << 8) | bytes[0]);
 }
 
-void KStream::WriteInt16(int16_t value) { WriteUInt16(static_cast<uint16_t>(value)); }
+void KStream::WriteInt16(int16_t value) {
+  WriteUInt16(static_cast<uint16_t>(value));
+}
 
-int16_t KStream::ReadInt16() { return static_cast<int16_t>(ReadUInt16()); }
+int16_t KStream::ReadInt16() {
+  return static_cast<int16_t>(ReadUInt16());
+}
 
-void KStream::WriteByte(uint8_t value) { Write(&value, 1); }
+void KStream::WriteByte(uint8_t value) {
+  Write(&value, 1);
+}
 
 uint8_t KStream::ReadByte() {
   uint8_t value = 0;

@@ -8,14 +8,20 @@
 
 KString::KString(const char* utf8) : KString(std::string_view(utf8 ? utf8 : "")) {}
 
-KString::KString(std::string_view utf8) { AppendUtf8(utf8); }
+KString::KString(std::string_view utf8) {
+  AppendUtf8(utf8);
+}
 
-KString::KString(std::u16string_view text) { Assign(text); }
+KString::KString(std::u16string_view text) {
+  Assign(text);
+}
 
 KString::KString(char16_t* buffer, int capacity)
     : buffer_(buffer), capacity_(capacity), growth_(Growth::Fixed) {}
 
-KString::KString(const KString& other) { Assign(other.View()); }
+KString::KString(const KString& other) {
+  Assign(other.View());
+}
 
 KString::KString(KString&& other) noexcept {
   if (other.growth_ == Growth::Growable) {
@@ -61,7 +67,9 @@ KString& KString::operator=(const char* utf8) {
   return *this;
 }
 
-KString::~KString() { Release(); }
+KString::~KString() {
+  Release();
+}
 
 void KString::Release() {
   if (growth_ == Growth::Growable) delete[] buffer_;
@@ -74,7 +82,8 @@ KString KString::MakeView(std::u16string_view text) {
   KString view;
   view.growth_ = Growth::View;
   // The view never writes through this pointer.
-  view.buffer_ = const_cast<char16_t*>(text.data());  // NOLINT(cppcoreguidelines-pro-type-const-cast)
+  view.buffer_ =
+      const_cast<char16_t*>(text.data());  // NOLINT(cppcoreguidelines-pro-type-const-cast)
   const auto length = static_cast<int>(std::min<size_t>(text.size(), kMaxLength));
   view.capacity_ = length;
   view.end_ = length;
@@ -100,12 +109,13 @@ bool KString::MakeRoom(int length) {
   }
   if (growth_ == Growth::Fixed) return false;
   const int64_t doubled = static_cast<int64_t>(capacity_) * 2;
-  const int newCapacity = static_cast<int>(
-      std::min<int64_t>(kMaxLength, std::max<int64_t>(length, doubled)));
+  const int newCapacity =
+      static_cast<int>(std::min<int64_t>(kMaxLength, std::max<int64_t>(length, doubled)));
   if (newCapacity < length) return false;
   auto* fresh = new char16_t[static_cast<size_t>(newCapacity)];
   const int count = Length();
-  if (count > 0) std::memcpy(fresh, buffer_ + start_, sizeof(char16_t) * static_cast<size_t>(count));
+  if (count > 0)
+    std::memcpy(fresh, buffer_ + start_, sizeof(char16_t) * static_cast<size_t>(count));
   delete[] buffer_;
   buffer_ = fresh;
   capacity_ = newCapacity;
@@ -124,7 +134,9 @@ void KString::SetAt(int index, char16_t ch) {
   buffer_[start_ + index] = ch;
 }
 
-std::string KString::ToUtf8() const { return KUtf8::FromUtf16(View()); }
+std::string KString::ToUtf8() const {
+  return KUtf8::FromUtf16(View());
+}
 
 std::string KString::ToLatin1() const {
   std::string out;
@@ -177,7 +189,9 @@ int KString::Append(std::u16string_view text) {
   return stored;
 }
 
-int KString::AppendUtf8(std::string_view utf8) { return Append(KUtf8::ToUtf16(utf8)); }
+int KString::AppendUtf8(std::string_view utf8) {
+  return Append(KUtf8::ToUtf16(utf8));
+}
 
 int KString::AppendInt(int64_t value) {
   const std::string digits = std::to_string(value);
@@ -299,4 +313,6 @@ int KString::Compare(std::u16string_view other, bool ignoreCase) const {
   return mine.size() < other.size() ? -1 : 1;
 }
 
-std::ostream& operator<<(std::ostream& out, const KString& text) { return out << text.ToUtf8(); }
+std::ostream& operator<<(std::ostream& out, const KString& text) {
+  return out << text.ToUtf8();
+}

@@ -20,7 +20,7 @@ class KString {
   static constexpr int kMaxLength = 0x7FFFFFFE;
 
   KString() = default;
-  KString(const char* utf8);  // NOLINT(google-explicit-constructor): literals read naturally
+  KString(const char* utf8);       // NOLINT(google-explicit-constructor): literals read naturally
   KString(std::string_view utf8);  // NOLINT(google-explicit-constructor)
   KString(std::u16string_view text);  // NOLINT(google-explicit-constructor)
   KString(const KString& other);

@@ -14,7 +14,9 @@ int SequenceLength(uint8_t lead) {
   return 0;
 }
 
-bool IsContinuation(uint8_t byte) { return (byte & 0xC0) == 0x80; }
+bool IsContinuation(uint8_t byte) {
+  return (byte & 0xC0) == 0x80;
+}
 
 bool ValidSecond(uint8_t lead, uint8_t second) {
   if (!IsContinuation(second)) return false;

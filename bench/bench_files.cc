@@ -22,8 +22,8 @@ class ScratchFile {
  public:
   explicit ScratchFile(const char* kind) {
     const char* tmp = std::getenv("TMPDIR");
-    path_ = std::string(tmp ? tmp : "/tmp") + "/telvane-bench-" + kind + "-" +
-            std::to_string(getpid());
+    path_ =
+        std::string(tmp ? tmp : "/tmp") + "/telvane-bench-" + kind + "-" + std::to_string(getpid());
   }
   ~ScratchFile() { ::unlink(path_.c_str()); }
   const std::string& Fill(const std::vector<uint8_t>& pattern, int64_t bytes) {

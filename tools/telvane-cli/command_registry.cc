@@ -16,8 +16,8 @@ CliRegistration::CliRegistration(CliCommand command) {
 
 int RunCli(int argc, const char* const* argv) {
   CLI::App app{std::string(KProduct::kName) + " command-line tool", "telvane-cli"};
-  app.set_version_flag("--version", std::string(KProduct::kName) + " " + KProduct::kVersion +
-                                        " (" + KProduct::kReleaseDate + ")");
+  app.set_version_flag("--version", std::string(KProduct::kName) + " " + KProduct::kVersion + " (" +
+                                        KProduct::kReleaseDate + ")");
   app.require_subcommand(0, 1);
 
   auto& commands = CliCommands();
