@@ -349,16 +349,16 @@ bool KFile::Delete() {
 bool KFile::DiskSpace(uint64_t& total, uint64_t& available) const {
   // A path that does not exist yet is measured on its nearest existing parent.
   std::string at = NativePath(path_);
-  if (at.empty()) at = ".";
+  if (at.empty()) at.assign(1, '.');
   struct statvfs info {};
   while (::statvfs(at.c_str(), &info) != 0) {
     const size_t separator = at.find_last_of('/');
     if (separator == std::string::npos) {
       if (at == ".") return false;
-      at = ".";
+      at.assign(1, '.');
     } else if (separator == 0) {
       if (at == "/") return false;
-      at = "/";
+      at.assign(1, '/');
     } else {
       at.resize(separator);
     }

@@ -28,8 +28,8 @@ bool KFileInfo::Next(const KFile& pattern) {
     nextIndex_ = 0;
     const std::string path = pattern.Path().ToUtf8();
     const size_t separator = path.find_last_of('/');
-    directory_ = separator == std::string::npos ? "." : path.substr(0, separator);
-    if (directory_.empty()) directory_ = "/";
+    directory_ = separator == std::string::npos ? std::string(1, '.') : path.substr(0, separator);
+    if (directory_.empty()) directory_.assign(1, '/');
     const std::string mask = separator == std::string::npos ? path : path.substr(separator + 1);
     std::unique_ptr<DIR, DirCloser> dir(opendir(directory_.c_str()));
     if (dir) {
