@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QApplication>
+#include <csignal>
+#include <vector>
+
+class KZModal;
+
+// The toolkit's application object with the program's own event loop: Qt
+// dispatches the events, and when none is waiting the loop makes one idle
+// pass and sleeps for the idle sleep time.
+class KZApplication : public QApplication {
+ public:
+  // The toolkit's exit code, the result of a loop ended by ExitLoop.
+  static constexpr int kExitResult = -32;
+
+  KZApplication(int& argc, char** argv);
+  ~KZApplication() override;
+
+  static KZApplication* Instance();
+
+  // Result -2 when a modal window ended or returnWhenIdle found no event,
+  // -3 when the modal window lost its window, -32 after ExitLoop, or the
+  // code a modal window's judgement ended with.
+  int EventLoop(KZModal* modal, bool returnWhenIdle, bool idleProcessing);
+  // Ends the innermost loop with `result` at its next turn.
+  void ExitLoop(int result = kExitResult);
+  int LoopDepth() const { return static_cast<int>(loops_.size()); }
+
+  // Set to 1 ms before each idle check; an idle pass may lower it to 0.
+  void SetIdleSleep(int ms) { idleSleepMs_ = ms; }
+  int IdleSleep() const { return idleSleepMs_; }
+
+  // Whether an alert can be answered by anyone: false on the offscreen and
+  // minimal platforms.
+  static bool HasDisplay();
+
+  // SIGTERM and SIGINT ask the program to end through OnTerminateRequest;
+  // a second signal ends the process at once.
+  static void InstallTerminationHandlers();
+  static int PendingTerminationSignal();
+
+  bool notify(QObject* receiver, QEvent* event) override;
+
+ protected:
+  // False when the event is consumed and must not be dispatched.
+  virtual bool FilterEvent(QObject* receiver, QEvent* event);
+  // One idle pass; `count` is the number of passes since the last event.
+  // False stops idle passes until the next event.
+  virtual bool OnIdle(int count);
+  // An exception escaped an event handler or an idle pass.
+  virtual void ReportLoopException();
+  // A termination signal arrived; called from the main loop.
+  virtual void OnTerminateRequest(int signal);
+
+ private:
+  struct Loop {
+    KZModal* modal = nullptr;
+    int result = -2;
+    bool ended = false;
+  };
+  bool DispatchPendingEvents();
+
+  std::vector<Loop> loops_;
+  int idleSleepMs_ = 1;
+  int handledSignals_ = 0;
+};
