@@ -28,6 +28,13 @@ int KBufferedFile::SetDirection(int direction) {
 }
 
 void KBufferedFile::Read(void* bytes, int count) {
+  // Small reads served from the buffer skip the direction bookkeeping.
+  if (Direction() == kDirectionRead && count > 0 && count <= valid_ - cursor_) {
+    std::memcpy(bytes, buffer_.data() + cursor_, static_cast<size_t>(count));
+    cursor_ += count;
+    NotifyRead(bytes, count);
+    return;
+  }
   if (SetDirection(kDirectionRead) != kDirectionRead) throw KXStream(KErrors::kFileRead, 0);
   auto* out = static_cast<uint8_t*>(bytes);
   int done = 0;

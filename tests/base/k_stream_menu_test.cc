@@ -56,3 +56,18 @@ TEST(KStreamMenu, MakeReusesClonesOrFallsBackToAPlainStream) {
   EXPECT_EQ(dynamic_cast<FakePort*>(none.get()), nullptr);
   EXPECT_FALSE(none->IsOpen());
 }
+
+#include "base/k_file_extension.h"
+
+TEST(KFileExtension, FiltersNeedEveryListedTypeRegistered) {
+  KFileExtension::Register(KString("tga"), KString("Targa File"));
+  KFileExtension::Register(KString("tln"), KString("Telvane Layout"));
+  const auto filter = KFileExtension::BuildFilter(KString("tln,tga"));
+  ASSERT_EQ(filter.size(), 2u);
+  EXPECT_EQ(filter[0].description.ToUtf8(), "Telvane Layout");  // the first is the default
+  EXPECT_EQ(filter[0].pattern.ToUtf8(), "*.tln");
+  EXPECT_EQ(filter[1].extension.ToUtf8(), "tga");
+  EXPECT_TRUE(KFileExtension::BuildFilter(KString("tln,TGA")).empty());  // exact match only
+  EXPECT_TRUE(KFileExtension::BuildFilter(KString("tln,ps")).empty());
+  KFileExtension::All().DeleteAll();
+}
