@@ -1,0 +1,88 @@
+#include "config/k_r_node.h"
+
+#include "base/k_stream.h"
+#include "config/k_r_group.h"
+
+namespace {
+
+// A line longer than this is read to its end and dropped, so a damaged file
+// cannot make the reader allocate without bound.
+constexpr int kMaxLineLength = 1 << 20;
+
+// Reads one line into `line`; false at the end of the stream. An overlong
+// line comes back empty with `overlong` set.
+bool ReadLine(KStream& stream, KString& line, bool& overlong, bool* ended = nullptr) {
+  line.Clear();
+  overlong = false;
+  if (!stream.HasMore()) return false;
+  if (ended) *ended = false;
+  while (stream.HasMore()) {
+    const char16_t ch = stream.ReadChar();
+    if (ch == u'\n') {
+      if (ended) *ended = true;
+      break;
+    }
+    if (overlong) continue;
+    if (line.Length() >= kMaxLineLength) {
+      overlong = true;
+      line.Clear();
+      continue;
+    }
+    line.Append(ch);
+  }
+  return true;
+}
+
+}  // namespace
+
+KRNode::KRNode() = default;
+
+void KRNode::Load(KStream& stream) {
+  KString line;
+  bool overlong = false;
+  if (!ReadLine(stream, line, overlong)) return;  // the header, whatever it says
+  while (ReadLine(stream, line, overlong)) {
+    if (!overlong) Apply(line.View());
+  }
+}
+
+void KRNode::Store(KStream& stream) const {
+  stream.WriteText(KString::MakeView(u"Registry Version: 1.00\n"));
+  KString path;
+  WriteLines(stream, path);
+}
+
+KRNode* KRNode::Apply(std::u16string_view line, int* result) {
+  if (result) *result = 0;
+  return Walk(line, result, Mode::kApply);
+}
+
+void KRNode::ApplyAfterColon(std::u16string_view& text, int* result) {
+  text.remove_prefix(1);  // the colon
+  int accepted = 0;
+  if (ParseAttributes(text)) accepted |= kAttributesAccepted;
+  if (!text.empty() && text.front() == u'=') {
+    text.remove_prefix(1);
+    if (ParseValue(text)) accepted |= kValueAccepted;
+  }
+  if (result) *result = accepted;
+}
+
+bool KRNode::NameEquals(std::u16string_view text) const {
+  const int length = name_.Length();
+  if (text.size() < static_cast<size_t>(length)) return false;
+  return name_.Compare(text.substr(0, static_cast<size_t>(length)), true) == 0;
+}
+
+void KRNode::FullPath(KString& out) const {
+  if (!parent_) return;
+  parent_->FullPath(out);
+  out.Append(u'\\');
+  out.Append(name_);
+}
+
+int KRNode::Depth() const {
+  int depth = -1;
+  for (const KRGroup* at = parent_; at; at = at->Parent()) ++depth;
+  return depth;  // -1 for the root
+}
