@@ -39,10 +39,10 @@ void LoadString(KStream& stream, KString& text) {
       failed = true;
     }
     for (int i = 0; i < got && done + i < keep; ++i) {
-      const char16_t ch =
-          wide ? static_cast<char16_t>(stream.SwapBytes() ? (block[2 * i] << 8) | block[2 * i + 1]
-                                                          : (block[2 * i + 1] << 8) | block[2 * i])
-               : static_cast<char16_t>(block[i]);
+      const uint8_t* unit = block + static_cast<size_t>(i) * static_cast<size_t>(width);
+      const char16_t ch = !wide                ? static_cast<char16_t>(unit[0])
+                          : stream.SwapBytes() ? static_cast<char16_t>((unit[0] << 8) | unit[1])
+                                               : static_cast<char16_t>((unit[1] << 8) | unit[0]);
       text.Append(ch);
     }
     if (failed) throw failure;
