@@ -1,0 +1,41 @@
+#include "sources/t_field.h"
+
+#include "sources/t_field_string_processor.h"
+
+void TField::Extract(std::u16string_view text, int& pos, TFieldStringProcessor& processor,
+                     int maxLength) {
+  matched_ = false;
+  value_.Clear();
+  if (pos < 0) pos = 0;
+  const int size = static_cast<int>(text.size());
+  const int remaining = pos < size ? size - pos : 0;
+  if (length_ >= 0) {
+    if (remaining < length_) {
+      // Too short: the rest is used up, and the value stays empty.
+      pos = size;
+      return;
+    }
+    value_.Append(text.substr(static_cast<size_t>(pos), static_cast<size_t>(length_)));
+    pos += length_;
+    matched_ = true;
+  } else if (!stop_.IsEmpty()) {
+    const std::u16string_view rest = text.substr(static_cast<size_t>(size - remaining));
+    const size_t found = rest.find(stop_.View());
+    if (found == std::u16string_view::npos) {
+      value_.Append(rest);
+      pos = size;
+      return;
+    }
+    value_.Append(rest.substr(0, found));
+    pos += static_cast<int>(found) + stop_.Length();
+    matched_ = true;
+  } else {
+    return;
+  }
+  if (!process_.IsEmpty()) processor.Process(process_, value_, maxLength);
+}
+
+void TField::SetMatch(std::u16string_view value) {
+  value_.Assign(value);
+  matched_ = true;
+}

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <string_view>
+
+#include "base/k_list.h"
+#include "base/k_string.h"
+
+class TFields;
+class TFieldStringProcessor;
+
+// One field of a packet definition; also the definition's header and
+// trailer, whose name is the text to match.
+class TField : public KListItem {
+ public:
+  explicit TField(TFields* fields) : fields_(fields) {}
+
+  KString ClassName() const override { return KString::MakeView(u"TField"); }
+
+  TFields* Fields() const { return fields_; }
+  const KString& Name() const { return name_; }
+  void SetName(const KString& name) { name_ = name; }
+  // -1 when the field has no fixed length.
+  int Length() const { return length_; }
+  void SetLength(int length) { length_ = length; }
+  const KString& Stop() const { return stop_; }
+  void SetStop(const KString& stop) { stop_ = stop; }
+  const KString& Process() const { return process_; }
+  void SetProcess(const KString& process) { process_ = process; }
+  // Whether the last extraction found the field complete.
+  bool Matched() const { return matched_; }
+  const KString& Value() const { return value_; }
+
+  // Takes the field from `text` at `pos`, moving `pos` past what it consumed.
+  // A matched field with a process string is reworked by `processor`, its
+  // result held to `maxLength` characters.
+  void Extract(std::u16string_view text, int& pos, TFieldStringProcessor& processor, int maxLength);
+  // Sets the outcome directly (the cutter's fast header and trailer match).
+  void SetMatch(std::u16string_view value);
+
+ private:
+  TFields* fields_;
+  KString name_;
+  int length_ = -1;
+  KString stop_;
+  bool matched_ = false;
+  KString process_;
+  KString value_;
+};

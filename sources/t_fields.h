@@ -1,0 +1,59 @@
+#pragma once
+
+#include <string_view>
+
+#include "base/k_list.h"
+#include "base/k_string.h"
+#include "sources/t_field.h"
+#include "sources/t_packet_buffer.h"
+
+class TFieldsOwner;
+class TFieldStringProcessor;
+
+// One packet definition of a source script: the header to hunt for, the
+// body length or trailer that ends a packet, and the text fields the body
+// is cut into. Fed one character at a time by its source.
+class TFields : public KListItem {
+ public:
+  static constexpr int kNameCapacity = 31;
+
+  // `bufferSize` is the fixed capacity of the packet buffer (at least 0).
+  TFields(TFieldsOwner* source, TFieldStringProcessor& processor, int bufferSize);
+
+  KString ClassName() const override { return KString::MakeView(u"TFields"); }
+
+  TFieldsOwner* Source() const { return source_; }
+  const KString& Name() const { return name_; }
+  void SetName(const KString& name) { name_ = name; }
+  TField& Header() { return header_; }
+  const TField& Header() const { return header_; }
+  TField& Trailer() { return trailer_; }
+  const TField& Trailer() const { return trailer_; }
+  // -1 when packets end with the trailer.
+  int BodyLength() const { return bodyLength_; }
+  void SetBodyLength(int length) { bodyLength_ = length; }
+  bool InPacket() const { return inPacket_; }
+  const KString& Buffer() const { return buffer_; }
+
+  const KList& Fields() const { return fields_; }
+  TField& AddField(const KString& name);
+  // The first text field with exactly this name (case counts), or null.
+  TField* FindField(std::u16string_view name) const;
+
+  // Advances the packet cutter by one received character.
+  void Feed(char16_t ch);
+
+ private:
+  void CompletePacket();
+  void WriteEvent(std::u16string_view words);
+
+  TFieldsOwner* source_;
+  KString31 name_;
+  TField header_;
+  TField trailer_;
+  int bodyLength_ = -1;
+  bool inPacket_ = false;
+  TPacketBuffer buffer_;
+  KList fields_;
+  TFieldStringProcessor& processor_;
+};
