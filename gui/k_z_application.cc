@@ -63,6 +63,12 @@ void KZApplication::ExitLoop(int result) {
   loops_.back().ended = true;
 }
 
+void KZApplication::ExitMainLoop(int result) {
+  if (loops_.empty()) return;
+  loops_.front().result = result;
+  loops_.front().ended = true;
+}
+
 bool KZApplication::DispatchPendingEvents() {
   QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance();
   if (!dispatcher) return false;

@@ -25,6 +25,8 @@ class KZApplication : public QApplication {
   int EventLoop(KZModal* modal, bool returnWhenIdle, bool idleProcessing);
   // Ends the innermost loop with `result` at its next turn.
   void ExitLoop(int result = kExitResult);
+  // Ends the outermost loop; loops inside it run on until their windows end.
+  void ExitMainLoop(int result = kExitResult);
   int LoopDepth() const { return static_cast<int>(loops_.size()); }
 
   // Set to 1 ms before each idle check; an idle pass may lower it to 0.

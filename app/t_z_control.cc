@@ -1,0 +1,78 @@
+#include "app/t_z_control.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+
+#include "app/t_main_window_geometry.h"
+#include "app/t_z_application.h"
+#include "config/k_registry.h"
+
+namespace {
+
+QString ToQt(const KString& text) {
+  return QString::fromUtf16(text.Data(), static_cast<qsizetype>(text.Length()));
+}
+
+}  // namespace
+
+TZControl::TZControl(TZApplication& application) : application_(application) {
+  setWindowTitle(ToQt(TMainWindowGeometry::Title(application.ProfileName())));
+  QSize screen(800, 600);
+  if (QScreen* primary = QGuiApplication::primaryScreen()) screen = primary->geometry().size();
+  const TMainWindowGeometry::Placement placement =
+      TMainWindowGeometry::Initial(application.Registry(), screen.width(), screen.height());
+  setGeometry(placement.left, placement.top, placement.width, placement.height);
+  startMaximized_ = placement.maximized;
+}
+
+TZControl::~TZControl() {
+  TMainWindowGeometry::Placement now;
+  now.maximized = isMaximized() || (!isVisible() && startMaximized_);
+  const QRect normal = now.maximized ? normalGeometry() : geometry();
+  now.left = normal.left();
+  now.top = normal.top();
+  now.width = normal.width();
+  now.height = normal.height();
+  TMainWindowGeometry::WriteBack(application_.Registry(), now);
+}
+
+void TZControl::ShowPlaced() {
+  if (startMaximized_)
+    showMaximized();
+  else
+    show();
+}
+
+void TZControl::RestoreOpenLayouts() {
+  // FIXME: reopen the layouts of \Layout\Open\ once layout files and layout
+  // windows exist.
+}
+
+int TZControl::Command(int command) {
+  switch (command) {
+    case TZApplication::kExitQuery:
+      return ExitQuery() ? 1 : 0;
+    case TZApplication::kTick:
+      Tick();
+      return 0;
+    default:
+      return KZControl::Command(command);
+  }
+}
+
+bool TZControl::QueryClose() {
+  application_.RequestExit();
+  return false;
+}
+
+bool TZControl::ExitQuery() {
+  // FIXME: record the open layouts and ask every layout window about unsaved
+  // changes once layout windows exist; with none open the exit is agreed.
+  return true;
+}
+
+void TZControl::Tick() {
+  ++ticks_;
+  // FIXME: poll the sources, tick the display window and the active layout
+  // window as each arrives.
+}
