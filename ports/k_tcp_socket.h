@@ -1,0 +1,92 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "ports/k_socket.h"
+
+// A TCP port: a client that connects (and reconnects) to address:port, or a
+// listener whose newest client is the data connection. Every check of the
+// port polls with zero-time waits: accepting, connection progress and a
+// peer that closed.
+//
+// Received bytes are read from the socket in blocks into the stream's own
+// buffer and handed out from there, so a burst does not cost one system call
+// per byte. A block size of 1 reads one byte per receive call.
+class KTCPSocket : public KSocket {
+ public:
+  enum ConnectionState : int { kIdle = 0, kConnecting = 1, kConnected = 2 };
+  static constexpr int kDefaultReceiveBlock = 16384;
+  // Retries of a client whose server is absent are spaced by this much, so
+  // an absent server does not cost a socket per tick.
+  static constexpr int kReconnectIntervalMs = 200;
+
+  explicit KTCPSocket(int bufferSize = -1);
+  ~KTCPSocket() override;
+
+  bool Accepts(int kind) const override { return kind == -1 || kind == -2; }
+  std::unique_ptr<KStream> Clone() const override;
+  bool IsOpen() const override;
+  // "-1,address,port" connects (both tokens required); "-2,address,port"
+  // listens (an empty or missing address is every local address; the port
+  // is required).
+  bool SetSpec(const KString& spec) override;
+  void Close() override;
+  void Read(void* bytes, int count) override;
+  void Write(const void* bytes, int count) override;
+  void FlushOutput() override;
+  void CloseSocket() override;
+
+  // Both addresses and ports in host byte order.
+  bool Connect(uint32_t address, uint16_t port);
+  bool Listen(uint32_t address, uint16_t port);
+  // Runs the poll; true when connected.
+  bool Poll();
+
+  int State() const { return state_; }
+  bool IsListening() const { return listenFd_ >= 0; }
+  // The port the listener is bound to (useful after listening on port 0).
+  uint16_t LocalPort() const;
+  uint32_t RemoteAddress() const { return remoteAddress_; }
+  uint16_t RemotePort() const { return remotePort_; }
+  // Grows by one with every new data connection, so a user can tell that
+  // the peer changed.
+  uint32_t Generation() const { return generation_; }
+
+  void SetNoDelay(bool on) { noDelay_ = on; }
+  void SetKeepAlive(bool on) { keepAlive_ = on; }
+  void SetReconnect(bool on) { reconnect_ = on; }
+  void SetBlockingConnect(bool on) { blockingConnect_ = on; }
+  void SetReplaceOnAccept(bool on) { replaceOnAccept_ = on; }
+  void SetReceiveBlock(int bytes);
+  bool NoDelay() const { return noDelay_; }
+  bool KeepAlive() const { return keepAlive_; }
+  bool Reconnect() const { return reconnect_; }
+  bool BlockingConnect() const { return blockingConnect_; }
+  bool ReplaceOnAccept() const { return replaceOnAccept_; }
+  int ReceiveBlock() const { return receiveBlock_; }
+
+ private:
+  void ApplyOptions(int fd) const;
+  bool StartConnect();
+  void Broken();
+  int BufferedBytes() const { return receiveCount_ - receivePosition_; }
+  int SendNow(const uint8_t* bytes, int count);
+
+  int state_ = kIdle;
+  bool noDelay_ = false;
+  bool keepAlive_ = false;
+  bool reconnect_ = false;
+  bool blockingConnect_ = false;
+  bool replaceOnAccept_ = false;
+  uint32_t remoteAddress_ = 0;
+  uint16_t remotePort_ = 0;
+  int listenFd_ = -1;
+  int64_t nextConnectMs_ = 0;
+  uint32_t generation_ = 0;
+  int receiveBlock_ = kDefaultReceiveBlock;
+  std::vector<uint8_t> receive_;
+  int receiveCount_ = 0;
+  int receivePosition_ = 0;
+};
