@@ -59,9 +59,7 @@ speed_t StandardSpeed(int baud) {
 // In k_serial_baud.cc, which sees only the kernel's header.
 bool SetOtherBaud(int fd, int baud);
 
-bool Configure(int fd, int baud, int dataBits, int parityCode, int stopBitsCode) {
-  termios line{};
-  if (tcgetattr(fd, &line) != 0) return false;
+bool Compose(termios& line, int dataBits, int parityCode, int stopBitsCode) {
   cfmakeraw(&line);
   line.c_iflag &= ~static_cast<tcflag_t>(INPCK | IXON | IXOFF | IXANY | ISTRIP | PARMRK | IGNPAR);
   line.c_cflag |= CLOCAL | CREAD;
@@ -111,6 +109,14 @@ bool Configure(int fd, int baud, int dataBits, int parityCode, int stopBitsCode)
   // up device says end of file.
   line.c_cc[VMIN] = 1;
   line.c_cc[VTIME] = 0;
+  return true;
+}
+
+bool Configure(int fd, int baud, int dataBits, int parityCode, int stopBitsCode) {
+  termios line{};
+  if (tcgetattr(fd, &line) != 0 || !Compose(line, dataBits, parityCode, stopBitsCode)) {
+    return false;
+  }
   const speed_t speed = StandardSpeed(baud);
   if (speed != 0) {
     cfsetispeed(&line, speed);

@@ -2,7 +2,13 @@
 
 // Line settings of a terminal device, kept apart so that the kernel's own
 // termios header (needed for any baud rate) never meets the C library's.
+struct termios;
+
 namespace KSerialLine {
+
+// Changes `line` to raw transfer with the given byte size, parity and stop
+// bits; false for what no UART does. Configure applies the result.
+bool Compose(termios& line, int dataBits, int parityCode, int stopBitsCode);
 
 // Sets raw transfer with no flow control, the given byte size, parity
 // (0 none, 1 odd, 2 even, 3 mark, 4 space) and stop bits (0 one, 1 one and

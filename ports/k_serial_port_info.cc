@@ -63,16 +63,22 @@ std::string KSerialPortInfo::DefaultDevice(int number) {
 }
 
 int KSerialPortInfo::SubtypeOfDevice(const std::string& path) {
-  std::string resolved = path;
+  const auto kindOf = [](const std::string& device) {
+    const size_t slash = device.rfind('/');
+    const std::string name = slash == std::string::npos ? device : device.substr(slash + 1);
+    if (name.rfind("ttyS", 0) == 0) return 1;
+    if (name.rfind("ttyACM", 0) == 0) return 6;
+    return 0;
+  };
+  // The name as configured first, then what a link such as
+  // /dev/serial/by-id/... stands for.
+  if (const int kind = kindOf(path); kind != 0) return kind;
+  int kind = 0;
   if (char* real = realpath(path.c_str(), nullptr)) {
-    resolved = real;
+    kind = kindOf(real);
     free(real);
   }
-  const size_t slash = resolved.rfind('/');
-  const std::string name = slash == std::string::npos ? resolved : resolved.substr(slash + 1);
-  if (name.rfind("ttyS", 0) == 0) return 1;
-  if (name.rfind("ttyACM", 0) == 0) return 6;
-  return 0;
+  return kind;
 }
 
 bool KSerialPortInfo::MaskKeeps(int32_t typeMask, int subtype) {

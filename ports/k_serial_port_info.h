@@ -53,7 +53,8 @@ class KSerialPortInfo : public KListItem {
   // Ports must be closed before the list goes.
   static void Clear();
 
-  // 1 for ttyS devices, 6 for ttyACM, 0 for any other terminal.
+  // 1 for ttyS devices, 6 for ttyACM, 0 for any other terminal; a link
+  // counts by its own name first, then by its target.
   static int SubtypeOfDevice(const std::string& path);
   static std::string DefaultDevice(int number);
   // Subtype 0..29 is its own bit of the type mask; everything else bit 30.
