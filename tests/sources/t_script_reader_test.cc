@@ -1,0 +1,151 @@
+#include "sources/t_script_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "base/k_memory_stream.h"
+#include "recording_source.h"
+#include "sources/t_field_string_processor.h"
+#include "sources/t_fields.h"
+
+namespace {
+
+class ScriptReaderTest : public ::testing::Test {
+ protected:
+  void Load(const std::string& script) {
+    KMemoryStream stream(script.data(), script.size());
+    ASSERT_TRUE(reader.Load(source.definitions, &source, stream));
+  }
+  TFields& Definition(int index) {
+    TFields* fields = source.definitions.At(index);
+    EXPECT_NE(fields, nullptr);
+    return *fields;
+  }
+
+  TFieldStringProcessor processor;
+  TScriptReader reader{processor, 64};
+  RecordingSource source;
+};
+
+TEST_F(ScriptReaderTest, TheExampleScript) {
+  Load(
+      ";;Results\r\nheader=\\02,length=1\r\ntrailer=\\03,length=1\r\n"
+      "textfield=Lane,length=4\r\ntextfield=Name,stop=\\2c\r\n");
+  ASSERT_EQ(source.definitions.Count(), 1);
+  TFields& results = Definition(0);
+  EXPECT_EQ(results.Name().ToU16(), u"Results");
+  EXPECT_EQ(results.Header().Name().ToU16(), u"\x02");
+  EXPECT_EQ(results.Header().Length(), 1);
+  EXPECT_EQ(results.Trailer().Name().ToU16(), u"\x03");
+  EXPECT_EQ(results.BodyLength(), -1);
+  ASSERT_EQ(results.Fields().Count(), 2);
+  EXPECT_EQ(results.FindField(u"Lane")->Length(), 4);
+  EXPECT_EQ(results.FindField(u"Name")->Stop().ToU16(), u",");
+  EXPECT_EQ(results.FindField(u"lane"), nullptr);  // names are case-sensitive
+  EXPECT_EQ(results.Buffer().Capacity(), 64);
+}
+
+TEST_F(ScriptReaderTest, LinesBeforeTheFirstDefinitionAndCommentsAreIgnored) {
+  Load(
+      "header=\\02,length=1\ntextfield=Stray\n; a comment\n;;A\n;header=x,length=1\n"
+      "textfield=F,length=1\n;;\n");
+  ASSERT_EQ(source.definitions.Count(), 2);
+  EXPECT_TRUE(Definition(0).Header().Name().IsEmpty());
+  EXPECT_EQ(Definition(0).Fields().Count(), 1);
+  EXPECT_TRUE(Definition(1).Name().IsEmpty());
+}
+
+TEST_F(ScriptReaderTest, NamesAreCutTo31CharactersAndNotTrimmed) {
+  Load(";;0123456789012345678901234567890123456789\n;; spaced \n");
+  EXPECT_EQ(Definition(0).Name().ToU16(), u"0123456789012345678901234567890");
+  EXPECT_EQ(Definition(1).Name().ToU16(), u" spaced ");
+}
+
+TEST_F(ScriptReaderTest, KeywordsIgnoreCaseButNotLeadingBlanks) {
+  Load(";;A\nHeader=\\02,Length=1\n;;B\nheader=\\02, length=1\n;;C\n TEXTFIELD=x\nTEXTFIELD=y\n");
+  EXPECT_EQ(Definition(0).Header().Length(), 1);
+  EXPECT_EQ(Definition(1).Header().Length(), -1);
+  ASSERT_EQ(Definition(2).Fields().Count(), 1);
+  EXPECT_NE(Definition(2).FindField(u"y"), nullptr);
+}
+
+TEST_F(ScriptReaderTest, NumbersShareTheIntegerSyntax) {
+  Load(
+      ";;A\nbodylength=010\ntextfield=a,length=0x10\ntextfield=b,length=-3\n"
+      "textfield=c,length=zz\ntextfield=d,length=5,length=7\n;;B\nbodylength=x\n");
+  EXPECT_EQ(Definition(0).BodyLength(), 8);
+  EXPECT_EQ(Definition(0).FindField(u"a")->Length(), 16);
+  EXPECT_EQ(Definition(0).FindField(u"b")->Length(), -3);
+  EXPECT_EQ(Definition(0).FindField(u"c")->Length(), -1);  // unchanged
+  EXPECT_EQ(Definition(0).FindField(u"d")->Length(), 7);   // the later one wins
+  EXPECT_EQ(Definition(1).BodyLength(), -1);
+}
+
+TEST_F(ScriptReaderTest, QuotedTokensKeepTheirCommas) {
+  const auto tokens = TScriptReader::SplitTokens(u"textfield=a, \"process=%s,x\" ,\"stop=\\2c\"");
+  ASSERT_EQ(tokens.size(), 3u);
+  EXPECT_EQ(tokens[0].ToU16(), u"textfield=a");
+  EXPECT_EQ(tokens[1].ToU16(), u"process=%s,x");
+  EXPECT_EQ(tokens[2].ToU16(), u"stop=\\2c");
+  // A quote not followed by a comma does not end the token.
+  const auto inner = TScriptReader::SplitTokens(u"\"a\"b\",c");
+  ASSERT_EQ(inner.size(), 2u);
+  EXPECT_EQ(inner[0].ToU16(), u"a\"b");
+  // No closing quote: the token runs to the end of the line.
+  const auto open = TScriptReader::SplitTokens(u"x,\"y,z");
+  ASSERT_EQ(open.size(), 2u);
+  EXPECT_EQ(open[1].ToU16(), u"y,z");
+  // Unquoted tokens keep their blanks; an empty line is one empty token.
+  EXPECT_EQ(TScriptReader::SplitTokens(u" a ,")[0].ToU16(), u" a ");
+  EXPECT_EQ(TScriptReader::SplitTokens(u" a ,").size(), 2u);
+  const std::u16string longToken(300, u'x');
+  EXPECT_EQ(TScriptReader::SplitTokens(longToken)[0].Length(), 255);
+}
+
+TEST_F(ScriptReaderTest, AttributesApplyToTheDeclaredField) {
+  Load(
+      ";;A\nheader=\\02\\2c,length=2,process=%s\ntrailer=\\0d\\0a,length=2,stop=x\n"
+      "textfield=Time,length=6,\"process=%.2s:%s\",stop=\\2c,other=1\n"
+      "textfield=Raw,process=\\5c\\2c\n");
+  EXPECT_EQ(Definition(0).Header().Name().ToU16(), u"\x02,");
+  EXPECT_EQ(Definition(0).Header().Process().ToU16(), u"%s");
+  EXPECT_EQ(Definition(0).Trailer().Name().ToU16(), u"\r\n");
+  EXPECT_EQ(Definition(0).Trailer().Stop().ToU16(), u"x");
+  const TField* time = Definition(0).FindField(u"Time");
+  EXPECT_EQ(time->Process().ToU16(), u"%.2s:%s");
+  EXPECT_EQ(time->Stop().ToU16(), u",");
+  // The process string is kept as written, to be run at extraction.
+  EXPECT_EQ(Definition(0).FindField(u"Raw")->Process().ToU16(), u"\\5c\\2c");
+}
+
+TEST_F(ScriptReaderTest, UppercaseHexIsNoEscape) {
+  Load(";;A\nheader=\\0D,length=1\n");
+  EXPECT_EQ(Definition(0).Header().Name().ToU16(), u"D");
+}
+
+TEST_F(ScriptReaderTest, Utf16ScriptsAndAMissingFinalLineEnd) {
+  const std::u16string text = u"\xFEFF;;Ünï\r\ntextfield=Ω,length=1";
+  std::string bytes;
+  for (const char16_t ch : text) {
+    bytes += static_cast<char>(ch & 0xFF);
+    bytes += static_cast<char>(ch >> 8);
+  }
+  Load(bytes);
+  ASSERT_EQ(source.definitions.Count(), 1);
+  EXPECT_EQ(Definition(0).Name().ToU16(), u"Ünï");
+  EXPECT_NE(Definition(0).FindField(u"Ω"), nullptr);
+}
+
+TEST_F(ScriptReaderTest, ReloadingReplacesTheDefinitions) {
+  Load(";;A\n;;B\n");
+  EXPECT_EQ(source.definitions.Count(), 2);
+  Load(";;C\n");
+  ASSERT_EQ(source.definitions.Count(), 1);
+  EXPECT_EQ(Definition(0).Name().ToU16(), u"C");
+  KMemoryStream closed;
+  EXPECT_TRUE(reader.Load(source.definitions, &source, closed));  // empty script
+  EXPECT_EQ(source.definitions.Count(), 0);
+}
+
+}  // namespace
