@@ -85,8 +85,11 @@ void KStringProcessor::Run(std::u16string_view program, KString& out, int maxLen
   while (i < size) {
     const char16_t ch = program[i];
     if (ch != u'\\') {
-      cursor += insert({&ch, 1});
-      ++i;
+      // Plain text goes in as one piece.
+      size_t end = program.find(u'\\', i);
+      if (end == std::u16string_view::npos) end = size;
+      cursor += insert(program.substr(i, end - i));
+      i = end;
       continue;
     }
     int code = 0;

@@ -14,8 +14,3 @@ bool TCommandLineCollector::Feed(char16_t ch, KString& command) {
   line_.Clear();
   return true;
 }
-
-void TCommandLineCollector::Reset() {
-  line_.Clear();
-  previous_.Clear();
-}

@@ -14,7 +14,10 @@ class TCommandLineCollector {
   // `command` (and remembered as the previous command).
   bool Feed(char16_t ch, KString& command);
   // Packet traffic: the line in progress and the previous command are dropped.
-  void Reset();
+  void Reset() {
+    if (!line_.IsEmpty()) line_.Clear();
+    if (!previous_.IsEmpty()) previous_.Clear();
+  }
 
   const KString& CurrentLine() const { return line_; }
   const KString& PreviousCommand() const { return previous_; }

@@ -2,6 +2,12 @@
 
 #include "sources/t_field_string_processor.h"
 
+void TField::SetName(const KString& name) {
+  name_ = name;
+  nameMask_ = 0;
+  for (const char16_t ch : name_) nameMask_ |= uint64_t{1} << (ch & 63);
+}
+
 void TField::Extract(std::u16string_view text, int& pos, TFieldStringProcessor& processor,
                      int maxLength) {
   matched_ = false;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string_view>
 
 #include "base/k_list.h"
@@ -18,7 +19,10 @@ class TField : public KListItem {
 
   TFields* Fields() const { return fields_; }
   const KString& Name() const { return name_; }
-  void SetName(const KString& name) { name_ = name; }
+  void SetName(const KString& name);
+  // False when `ch` is certainly not in the name: the cutter's quick test
+  // whether a character can take part in a header or trailer match.
+  bool NameMayHold(char16_t ch) const { return ((nameMask_ >> (ch & 63)) & 1) != 0; }
   // -1 when the field has no fixed length.
   int Length() const { return length_; }
   void SetLength(int length) { length_ = length; }
@@ -40,6 +44,7 @@ class TField : public KListItem {
  private:
   TFields* fields_;
   KString name_;
+  uint64_t nameMask_ = 0;
   int length_ = -1;
   KString stop_;
   bool matched_ = false;

@@ -47,8 +47,11 @@ void TFieldStringProcessor::Format(std::u16string_view process, std::u16string_v
   while (i < process.size()) {
     const char16_t ch = process[i];
     if (ch != u'%') {
-      if (room() > 0) out.Append(ch);
-      ++i;
+      size_t end = process.find(u'%', i);
+      if (end == std::u16string_view::npos) end = process.size();
+      const auto count = std::min<int64_t>(static_cast<int64_t>(end - i), room());
+      if (count > 0) out.Append(process.substr(i, static_cast<size_t>(count)));
+      i = end;
       continue;
     }
     ++i;

@@ -27,8 +27,26 @@ TField* TFields::FindField(std::u16string_view name) const {
   return nullptr;
 }
 
-void TFields::Feed(char16_t ch) {
-  if (buffer_.Length() >= buffer_.Capacity()) {
+void TFields::CheckHeader() {
+  bool found = false;
+  if (header_.Process().IsEmpty()) {
+    // Without a process string extraction is a plain comparison.
+    found = buffer_.View() == header_.Name().View();
+    if (found) header_.SetMatch(buffer_.View());
+  } else {
+    int pos = 0;
+    header_.Extract(buffer_.View(), pos, processor_, buffer_.Capacity());
+    found = header_.Matched() && header_.Value() == header_.Name();
+  }
+  if (found) {
+    inPacket_ = true;
+    buffer_.Clear();
+    WriteEvent(u"HDR");
+  }
+}
+
+void TFields::FeedCharacter(char16_t ch) {
+  if (buffer_.IsFull()) {
     // A body that outgrew the buffer is dropped and the hunt starts over.
     buffer_.Clear();
     inPacket_ = false;
@@ -39,23 +57,7 @@ void TFields::Feed(char16_t ch) {
       buffer_.TrimLeft(buffer_.Length() - std::max(headerLength - 1, 0));
     }
     buffer_.Append(ch);
-    if (buffer_.Length() != headerLength) return;
-    bool found = false;
-    if (header_.Process().IsEmpty()) {
-      // Without a process string extraction is a plain comparison, which the
-      // hunt does for every character.
-      found = buffer_.View() == header_.Name().View();
-      if (found) header_.SetMatch(buffer_.View());
-    } else {
-      int pos = 0;
-      header_.Extract(buffer_.View(), pos, processor_, buffer_.Capacity());
-      found = header_.Matched() && header_.Value() == header_.Name();
-    }
-    if (found) {
-      inPacket_ = true;
-      buffer_.Clear();
-      WriteEvent(u"HDR");
-    }
+    if (buffer_.Length() == headerLength) CheckHeader();
     return;
   }
   buffer_.Append(ch);
@@ -65,6 +67,10 @@ void TFields::Feed(char16_t ch) {
   }
   const int trailerLength = trailer_.Length();
   if (trailerLength < 0 || buffer_.Length() < trailerLength) return;
+  if (trailer_.Process().IsEmpty() && trailerLength > 0 &&
+      ch != trailer_.Name().At(trailerLength - 1)) {
+    return;
+  }
   const std::u16string_view tail =
       buffer_.View().substr(static_cast<size_t>(buffer_.Length() - trailerLength));
   bool found = false;

@@ -33,17 +33,47 @@ class TFields : public KListItem {
   int BodyLength() const { return bodyLength_; }
   void SetBodyLength(int length) { bodyLength_ = length; }
   bool InPacket() const { return inPacket_; }
-  const KString& Buffer() const { return buffer_; }
+  const TPacketBuffer& Buffer() const { return buffer_; }
 
   const KList& Fields() const { return fields_; }
   TField& AddField(const KString& name);
   // The first text field with exactly this name (case counts), or null.
   TField* FindField(std::u16string_view name) const;
 
-  // Advances the packet cutter by one received character.
-  void Feed(char16_t ch);
+  // Advances the packet cutter by one received character. The common header
+  // hunt (a plain header, no process string) is inline: it runs for every
+  // character of every definition.
+  void Feed(char16_t ch) {
+    if (!inPacket_) {
+      const int headerLength = header_.Length();
+      if (headerLength > 0 && headerLength < buffer_.Capacity() && header_.Process().IsEmpty()) {
+        // Hunting with room to spare the buffer never fills, so a header can
+        // only match in a window after every character foreign to it: such
+        // a character empties the buffer at once.
+        if (!header_.NameMayHold(ch)) {
+          buffer_.Clear();
+          return;
+        }
+        if (buffer_.Length() >= headerLength) {
+          buffer_.TrimLeft(buffer_.Length() - (headerLength - 1));
+        }
+        buffer_.Append(ch);
+        if (buffer_.Length() == headerLength) CheckHeader();
+        return;
+      }
+    } else if (bodyLength_ < 0 && !buffer_.IsFull() && trailer_.Length() > 0 &&
+               trailer_.Process().IsEmpty() && !trailer_.NameMayHold(ch)) {
+      // A character foreign to the trailer cannot end the packet.
+      buffer_.Append(ch);
+      return;
+    }
+    FeedCharacter(ch);
+  }
 
  private:
+  void FeedCharacter(char16_t ch);
+  // The buffer holds header-length characters: enter the packet on a match.
+  void CheckHeader();
   void CompletePacket();
   void WriteEvent(std::u16string_view words);
 

@@ -1,24 +1,58 @@
 #pragma once
 
+#include <cstring>
 #include <memory>
+#include <string_view>
 
-#include "base/k_string.h"
-
-namespace TPacketBufferDetail {
-// Holds the characters, so that it is built before the string that uses them.
-struct Storage {
-  explicit Storage(int capacity)
-      : characters(new char16_t[static_cast<size_t>(capacity > 0 ? capacity : 1)]) {}
-  std::unique_ptr<char16_t[]> characters;
-};
-}  // namespace TPacketBufferDetail
-
-// A fixed string whose capacity is chosen once at run time (the packet
-// buffer): it never grows, so a runaway body cannot eat memory.
-class TPacketBuffer : private TPacketBufferDetail::Storage, public KString {
+// The characters of one packet in collection: a capacity fixed once at run
+// time that never grows, so a runaway body cannot eat memory. Every
+// received character passes through here, hence the inline operations and
+// the cheap removal at the front that the header hunt needs.
+class TPacketBuffer {
  public:
   explicit TPacketBuffer(int capacity)
-      : Storage(capacity), KString(characters.get(), capacity > 0 ? capacity : 0) {}
+      : capacity_(capacity > 0 ? capacity : 0),
+        data_(new char16_t[static_cast<size_t>(capacity_ > 0 ? capacity_ : 1)]) {}
   TPacketBuffer(const TPacketBuffer&) = delete;
   TPacketBuffer& operator=(const TPacketBuffer&) = delete;
+
+  int Length() const { return end_ - start_; }
+  int Capacity() const { return capacity_; }
+  bool IsEmpty() const { return end_ == start_; }
+  bool IsFull() const { return Length() >= capacity_; }
+  std::u16string_view View() const {
+    return {data_.get() + start_, static_cast<size_t>(end_ - start_)};
+  }
+
+  void Clear() { start_ = end_ = 0; }
+  // Does nothing when full.
+  void Append(char16_t ch) {
+    if (end_ == capacity_) {
+      if (start_ == 0) return;
+      std::memmove(data_.get(), data_.get() + start_,
+                   sizeof(char16_t) * static_cast<size_t>(end_ - start_));
+      end_ -= start_;
+      start_ = 0;
+    }
+    data_[static_cast<size_t>(end_++)] = ch;
+  }
+  // Removes `count` characters at the front (all when more).
+  void TrimLeft(int count) {
+    if (count <= 0) return;
+    if (count >= Length()) {
+      Clear();
+    } else {
+      start_ += count;
+    }
+  }
+  // Keeps the first `length` characters.
+  void Truncate(int length) {
+    if (length >= 0 && length < Length()) end_ = start_ + length;
+  }
+
+ private:
+  int capacity_;
+  std::unique_ptr<char16_t[]> data_;
+  int start_ = 0;
+  int end_ = 0;
 };

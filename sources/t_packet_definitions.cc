@@ -6,13 +6,3 @@ TFields* TPacketDefinitions::Find(std::u16string_view name) const {
   }
   return nullptr;
 }
-
-bool TPacketDefinitions::Feed(char16_t ch) {
-  bool traffic = false;
-  for (TFields* fields : list_.Items<TFields>()) {
-    const bool before = fields->InPacket();
-    fields->Feed(ch);
-    traffic = traffic || before || fields->InPacket();
-  }
-  return traffic;
-}

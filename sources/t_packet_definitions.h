@@ -23,7 +23,15 @@ class TPacketDefinitions {
   // Gives one received character to every definition in script order.
   // True when any of them was inside a packet before it or is after it:
   // then the character is packet traffic, not part of a command line.
-  bool Feed(char16_t ch);
+  bool Feed(char16_t ch) {
+    bool traffic = false;
+    for (TFields* fields : list_.Items<TFields>()) {
+      const bool before = fields->InPacket();
+      fields->Feed(ch);
+      traffic = traffic || before || fields->InPacket();
+    }
+    return traffic;
+  }
 
  private:
   KList list_;
