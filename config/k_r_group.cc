@@ -64,8 +64,8 @@ void KRGroup::WriteLines(KStream& stream, KString& path) const {
   KString line(path);
   line.Append(u':');
   FormatAttributes(line);
-  line.Append(u"=\n");
-  stream.WriteText(line);
+  line.Append(u'=');
+  WriteLine(stream, line);
   for (const KRNode* child : children_.Items<KRNode>()) {
     if (child->IsSaved() && !child->IsDeleted()) child->WriteLines(stream, path);
   }

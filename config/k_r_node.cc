@@ -37,6 +37,24 @@ bool ReadLine(KStream& stream, KString& line, bool& overlong, bool* ended = null
 
 KRNode::KRNode() = default;
 
+void KRNode::WriteLine(KStream& stream, KString& line) {
+  int encoding = stream.WriteEncoding();
+  if (encoding == KStream::kEncodingAuto) encoding = stream.ReadEncoding();
+  if (encoding == KStream::kEncodingAuto) encoding = KStream::kEncoding16Bit;
+  for (int i = 0; i < line.Length(); ++i) {
+    const char16_t ch = line.At(i);
+    // 8-bit keeps the low byte only: U+010A would become a line feed and
+    // split the line, so characters it cannot hold are written as "?".
+    if (encoding == KStream::kEncoding8Bit && ch > 0xFF) line.SetAt(i, u'?');
+    // In 16-bit text these units read back as a byte-order mark.
+    if (encoding == KStream::kEncoding16Bit && (ch == 0xFEFF || ch == 0xFFFE)) {
+      line.SetAt(i, 0xFFFD);
+    }
+  }
+  line.Append(u'\n');
+  stream.WriteText(line);
+}
+
 void KRNode::Load(KStream& stream) {
   KString line;
   bool overlong = false;
@@ -71,7 +89,15 @@ void KRNode::ApplyAfterColon(std::u16string_view& text, int* result) {
 bool KRNode::NameEquals(std::u16string_view text) const {
   const int length = name_.Length();
   if (text.size() < static_cast<size_t>(length)) return false;
-  return name_.Compare(text.substr(0, static_cast<size_t>(length)), true) == 0;
+  // Lookups compare against every sibling; most differ in the first character.
+  const char16_t* name = name_.Data();
+  for (int i = 0; i < length; ++i) {
+    if (name[i] != text[static_cast<size_t>(i)] &&
+        KString::FoldCase(name[i]) != KString::FoldCase(text[static_cast<size_t>(i)])) {
+      return false;
+    }
+  }
+  return true;
 }
 
 void KRNode::FullPath(KString& out) const {

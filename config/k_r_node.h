@@ -81,6 +81,9 @@ class KRNode : public KListItem {
   void ApplyAfterColon(std::u16string_view& text, int* result);
   void SetParent(KRGroup* parent) { parent_ = parent; }
   bool NameEquals(std::u16string_view text) const;
+  // Writes one line and its line end, replacing what the stream's encoding
+  // would turn into a line break or a byte-order mark on reading.
+  static void WriteLine(KStream& stream, KString& line);
 
  private:
   KRGroup* parent_ = nullptr;

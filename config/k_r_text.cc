@@ -88,9 +88,10 @@ bool ReadFloat(std::u16string_view& text, double& value) {
   const auto [end, error] =
       std::from_chars(ascii.data(), ascii.data() + ascii.size(), parsed, std::chars_format::fixed);
   if (error == std::errc::result_out_of_range) {
-    // Too large: the text still was a number; saturate like strtod does.
-    parsed = ascii[0] == '-' ? -std::numeric_limits<double>::infinity()
-                             : std::numeric_limits<double>::infinity();
+    // Out of range, but the text still was a number.
+    // Saturates at the largest finite value, which writes back as digits.
+    parsed =
+        ascii[0] == '-' ? -std::numeric_limits<double>::max() : std::numeric_limits<double>::max();
     // A tiny magnitude underflows to zero instead.
     if (ascii.find_first_of("123456789") != std::string::npos &&
         ascii.find('.') != std::string::npos &&

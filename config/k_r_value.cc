@@ -44,6 +44,5 @@ void KRValue::WriteLines(KStream& stream, KString& path) const {
   FormatAttributes(line);
   line.Append(u'=');
   FormatValue(line);
-  line.Append(u'\n');
-  stream.WriteText(line);
+  WriteLine(stream, line);
 }
