@@ -1,0 +1,120 @@
+// Start-up settings work (the default table, a full profile, a full language
+// file) against decoding the same texts without applying them, and a
+// three-level Lookup against reading a kept node pointer.
+#include <benchmark/benchmark.h>
+
+#include <string>
+
+#include "base/k_memory_stream.h"
+#include "config/k_default_settings.h"
+#include "config/k_profile.h"
+#include "config/k_r_group.h"
+#include "config/k_r_int.h"
+#include "config/k_registry.h"
+
+namespace {
+
+// A profile as shutdown writes it and a language file holding every text,
+// both 16-bit with a byte-order mark.
+struct Texts {
+  std::string profile;
+  std::string language;
+};
+
+const Texts& StartUpTexts() {
+  static const Texts texts = [] {
+    KRegistry root(KDefaultSettings::Table());
+    Texts t;
+    KMemoryStream profile;
+    profile.SetWriteEncoding(KStream::kEncoding16Bit);
+    profile.WriteByteOrderMark();
+    KProfile::Write(root, profile);
+    t.profile.assign(profile.Bytes().begin(), profile.Bytes().end());
+    KMemoryStream language;
+    language.SetWriteEncoding(KStream::kEncoding16Bit);
+    language.WriteByteOrderMark();
+    language.WriteText(KString(u"English,en\n"));
+    root.LookupGroup(u"\\Strings\\")->Store(language);
+    t.language.assign(language.Bytes().begin(), language.Bytes().end());
+    return t;
+  }();
+  return texts;
+}
+
+void Decode(const std::string& bytes) {
+  KMemoryStream stream(bytes.data(), bytes.size());
+  int count = 0;
+  while (stream.HasMore()) count += stream.ReadChar() == u'\n';
+  benchmark::DoNotOptimize(count);
+}
+
+void LoadOver(KRegistry& root, const std::string& bytes, bool skipFirstLine) {
+  KMemoryStream stream(bytes.data(), bytes.size());
+  if (skipFirstLine) {
+    while (stream.HasMore() && stream.ReadChar() != u'\n') {
+    }
+  }
+  root.Load(stream);
+}
+
+void BM_DecodeStartUpTexts(benchmark::State& state) {
+  const Texts& texts = StartUpTexts();
+  for (auto _ : state) {
+    Decode(texts.profile);
+    Decode(texts.language);
+  }
+  state.SetLabel("baseline:startup");
+}
+BENCHMARK(BM_DecodeStartUpTexts);
+
+void BM_ApplyDefaultTable(benchmark::State& state) {
+  for (auto _ : state) {
+    KRegistry root(KDefaultSettings::Table());
+    benchmark::DoNotOptimize(root.FirstChild());
+  }
+  state.SetLabel("family:startup");
+}
+BENCHMARK(BM_ApplyDefaultTable);
+
+void BM_StartUpSettings(benchmark::State& state) {
+  const Texts& texts = StartUpTexts();
+  for (auto _ : state) {
+    KRegistry root(KDefaultSettings::Table());
+    LoadOver(root, texts.profile, false);
+    LoadOver(root, texts.language, true);
+    benchmark::DoNotOptimize(root.FirstChild());
+  }
+  state.SetLabel("family:startup");
+}
+BENCHMARK(BM_StartUpSettings);
+
+void BM_KeptNodePointer(benchmark::State& state) {
+  KRegistry root(KDefaultSettings::Table());
+  const KRInt* step = root.LookupInt(u"\\Display\\Scroll\\Step");
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(step);
+    benchmark::DoNotOptimize(step->Value());
+  }
+  state.SetLabel("baseline:lookup");
+}
+BENCHMARK(BM_KeptNodePointer);
+
+void BM_LookupThreeLevels(benchmark::State& state) {
+  KRegistry root(KDefaultSettings::Table());
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(root.LookupInt(u"\\Display\\Scroll\\Step", 0));
+  }
+  state.SetLabel("family:lookup");
+}
+BENCHMARK(BM_LookupThreeLevels);
+
+void BM_LookupText(benchmark::State& state) {
+  KRegistry root(KDefaultSettings::Table());
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(root.LookupText(u"\\Strings\\Errors\\6002").Length());
+  }
+  state.SetLabel("family:lookup");
+}
+BENCHMARK(BM_LookupText);
+
+}  // namespace
