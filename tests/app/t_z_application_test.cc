@@ -1,0 +1,389 @@
+#include "app/t_z_application.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <QCursor>
+#include <QGuiApplication>
+#include <QTimer>
+#include <filesystem>
+#include <functional>
+
+#include "app/t_copy_counter.h"
+#include "app/t_z_control.h"
+#include "base/k_x.h"
+#include "config/k_r_int.h"
+#include "config/k_registry.h"
+#include "gui/k_z_message_window.h"
+#include "test_home.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// One program run inside the test process: the application with its
+// arguments, the alerts it shows (answered by `answer`), and steps that run
+// inside the event loop at given times.
+class AppRun {
+ public:
+  explicit AppRun(std::vector<std::string> extra = {}) : arguments_{"telvane"} {
+    for (std::string& argument : extra) arguments_.push_back(std::move(argument));
+    for (std::string& argument : arguments_) argv_.push_back(argument.data());
+    argv_.push_back(nullptr);
+    argc_ = static_cast<int>(arguments_.size());
+    KZMessageWindow::SetResponder([this](const KZMessageWindow::Request& request) {
+      alerts.push_back(request);
+      return answer;
+    });
+    app = std::make_unique<TZApplication>(argc_, argv_.data());
+  }
+  ~AppRun() {
+    app.reset();
+    KZMessageWindow::SetResponder({});
+  }
+
+  // Runs `step` after `ms` milliseconds of event loop (timers start counting
+  // only once the loop dispatches, not while start-up runs).
+  void At(int ms, std::function<void(TZApplication&)> step) {
+    QTimer::singleShot(0, app.get(), [this, ms, step] {
+      QTimer::singleShot(ms, app.get(), [this, step] { step(*app); });
+    });
+  }
+  int RunAndExitAfter(int ms) {
+    At(ms, [](TZApplication& a) { a.RequestExit(); });
+    return app->Run();
+  }
+  std::vector<std::string> AlertTexts() const {
+    std::vector<std::string> texts;
+    for (const auto& alert : alerts) texts.push_back(alert.text.ToUtf8());
+    return texts;
+  }
+
+  std::unique_ptr<TZApplication> app;
+  std::vector<KZMessageWindow::Request> alerts;
+  int answer = 16;
+
+ private:
+  std::vector<std::string> arguments_;
+  std::vector<char*> argv_;
+  int argc_ = 0;
+};
+
+std::vector<std::string> HomeFiles(const TestHome& home) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(home.Home()))
+    names.push_back(entry.path().filename().string());
+  return names;
+}
+
+// The profile's lines are in tree order: each top-level group before the next.
+void ExpectFullProfile(const std::string& path) {
+  const std::string bytes = TestHome::ReadFile(path);
+  ASSERT_GE(bytes.size(), 2u);
+  EXPECT_EQ(static_cast<unsigned char>(bytes[0]), 0xFF) << "16-bit with its byte-order mark";
+  const std::string text = TestHome::ReadProfileText(path);
+  EXPECT_EQ(text.rfind("Registry Version: 1.00\n", 0), 0u);
+  size_t last = 0;
+  for (const char* group : {"\\General\\:", "\\Display\\:", "\\Layout\\:", "\\Sources\\:",
+                            "\\SerialPort\\:", "\\Language\\:"}) {
+    const size_t at = text.find(group);
+    ASSERT_NE(at, std::string::npos) << group;
+    EXPECT_GT(at, last) << group;
+    last = at;
+  }
+  EXPECT_NE(text.find("\\Display\\Width:Int,1,,=640\n"), std::string::npos);
+  EXPECT_NE(text.find("\\General\\MainWindow\\Maximized:Int,1,,=1\n"), std::string::npos);
+  EXPECT_EQ(text.find("\\Strings\\"), std::string::npos);
+}
+
+}  // namespace
+
+TEST(TZApplication, FirstRunWritesAFullProfileAndNoLog) {
+  TestHome home;
+  AppRun run({"--home", home.Home()});
+  EXPECT_EQ(run.app->CopyNumber(), 1);
+  EXPECT_EQ(run.app->Home().ToUtf8(), home.Home());
+  std::string title;
+  bool loaded = true;
+  run.At(30, [&](TZApplication& a) {
+    title = a.Control()->windowTitle().toStdString();
+    loaded = a.SettingsLoaded();
+  });
+  EXPECT_EQ(run.RunAndExitAfter(60), 0);
+  EXPECT_TRUE(run.alerts.empty());
+  EXPECT_EQ(title, "Telvane");
+  EXPECT_FALSE(loaded);
+  ExpectFullProfile(home.InHome("telvane.cfg"));
+  EXPECT_EQ(HomeFiles(home), std::vector<std::string>{"telvane.cfg"});  // no log, no temporary
+  // The profile choice was missing and is now written, empty.
+  EXPECT_EQ(TestHome::ReadFile(home.ConfigFile()), "Profile=\n");
+}
+
+TEST(TZApplication, EmptyProfileKeepsDefaultsAndIsRewrittenInFull) {
+  TestHome home;
+  TestHome::WriteFile(home.InHome("telvane.cfg"), "");
+  home.Set("TELVANE_HOME", home.Home());
+  AppRun run;
+  EXPECT_EQ(run.RunAndExitAfter(40), 0);
+  EXPECT_TRUE(run.alerts.empty());
+  EXPECT_FALSE(run.app->SettingsLoaded());
+  ExpectFullProfile(home.InHome("telvane.cfg"));
+}
+
+TEST(TZApplication, ReadProfileKeepsItsValuesAndItsEncoding) {
+  TestHome home;
+  TestHome::WriteFile(home.InHome("telvane.cfg"),
+                      "Registry Version: 1.00\n\\Display\\Width:Int,1,,=800\n"
+                      "\\General\\MainWindow\\Left:Int,1,,=33\n");
+  AppRun run({"--home=" + home.Home()});
+  int width = 0;
+  run.At(20, [&](TZApplication& a) {
+    width = a.Registry()->LookupInt(KString("\\Display\\Width"), 0);
+  });
+  run.RunAndExitAfter(40);
+  EXPECT_EQ(width, 800);
+  EXPECT_TRUE(run.app->SettingsLoaded());
+  EXPECT_EQ(run.app->SettingsEncoding(), KStream::kEncoding8Bit);
+  EXPECT_NE(static_cast<unsigned char>(TestHome::ReadFile(home.InHome("telvane.cfg"))[0]), 0xFF)
+      << "written back in 8 bits";
+  const std::string text = TestHome::ReadProfileText(home.InHome("telvane.cfg"));
+  EXPECT_EQ(text.rfind("Registry Version: 1.00\n", 0), 0u);
+  EXPECT_NE(text.find("\\Display\\Width:Int,1,,=800\n"), std::string::npos);
+  EXPECT_NE(text.find("\\General\\MainWindow\\Left:Int,1,,=33\n"), std::string::npos);
+}
+
+TEST(TZApplication, UnreadableProfileAlerts6001AndKeepsDefaults) {
+  TestHome home;
+  fs::create_directories(home.InHome("telvane.cfg"));  // exists, cannot be read
+  AppRun run({"--home", home.Home()});
+  int width = 0;
+  run.At(20, [&](TZApplication& a) {
+    width = a.Registry()->LookupInt(KString("\\Display\\Width"), 0);
+  });
+  run.RunAndExitAfter(40);
+  EXPECT_EQ(width, 640);
+  // The save cannot replace a folder either: 6002 at exit.
+  EXPECT_EQ(run.AlertTexts(),
+            (std::vector<std::string>{"Error loading the configuration file (6001).",
+                                      "Error saving the configuration file (6002)."}));
+  ASSERT_FALSE(run.alerts.empty());
+  EXPECT_EQ(run.alerts[0].title.ToUtf8(), "Error");
+  EXPECT_EQ(run.alerts[0].buttons, 16);
+  EXPECT_EQ(run.alerts[0].icon, 2);
+  EXPECT_FALSE(fs::exists(home.InHome("telvane.cfg.new")));
+}
+
+TEST(TZApplication, NamedProfileWithoutItsFileFallsBackAndClearsTheChoice) {
+  TestHome home;
+  TestHome::WriteFile(home.ConfigFile(), "Profile=Meet\n");
+  AppRun run({"--home", home.Home()});
+  std::string title;
+  run.At(20, [&](TZApplication& a) { title = a.Control()->windowTitle().toStdString(); });
+  run.RunAndExitAfter(40);
+  EXPECT_EQ(title, "Telvane");
+  EXPECT_TRUE(run.app->ProfileName().IsEmpty());
+  EXPECT_EQ(TestHome::ReadFile(home.ConfigFile()), "Profile=\n");
+  EXPECT_TRUE(fs::exists(home.InHome("telvane.cfg")));
+  EXPECT_FALSE(fs::exists(home.InHome("Meet.cfg")));
+}
+
+TEST(TZApplication, NamedProfileIsUsedAndNamedInTheTitle) {
+  TestHome home;
+  TestHome::WriteFile(home.ConfigFile(), "Profile=Meet\n");
+  TestHome::WriteFile(home.InHome("Meet.cfg"),
+                      "Registry Version: 1.00\n\\Display\\Height:Int,1,,=576\n");
+  AppRun run({"--home", home.Home()});
+  std::string title;
+  run.At(20, [&](TZApplication& a) { title = a.Control()->windowTitle().toStdString(); });
+  run.RunAndExitAfter(40);
+  EXPECT_EQ(title, "Telvane <Meet>");
+  EXPECT_EQ(run.app->SettingsFile().Path().ToUtf8(), home.InHome("Meet.cfg"));
+  EXPECT_FALSE(fs::exists(home.InHome("telvane.cfg")));
+  EXPECT_NE(TestHome::ReadFile(home.InHome("Meet.cfg")).find("Height:Int,1,,=576"),
+            std::string::npos);
+  EXPECT_EQ(TestHome::ReadFile(home.ConfigFile()), "Profile=Meet\n");
+}
+
+TEST(TZApplication, NamedProfileReachingOutOfTheHomeIsRefused) {
+  TestHome home;
+  TestHome::WriteFile(home.Root() + "/outside.cfg", "Registry Version: 1.00\n");
+  TestHome::WriteFile(home.ConfigFile(), "Profile=../outside\n");
+  AppRun run({"--home", home.Home()});
+  run.RunAndExitAfter(30);
+  EXPECT_EQ(run.app->SettingsFile().Path().ToUtf8(), home.InHome("telvane.cfg"));
+  EXPECT_EQ(TestHome::ReadFile(home.ConfigFile()), "Profile=\n");
+  EXPECT_EQ(TestHome::ReadFile(home.Root() + "/outside.cfg"), "Registry Version: 1.00\n");
+}
+
+TEST(TZApplication, SecondCopyAsksAndCancelEndsBeforeAnyFileIsWritten) {
+  TestHome home;
+  TCopyCounter first;
+  ASSERT_EQ(first.Acquire(TCopyCounter::RuntimeFolder()), 1);
+  AppRun run({"--home", home.Home()});
+  run.answer = 128;
+  EXPECT_EQ(run.app->CopyNumber(), 2);
+  EXPECT_EQ(run.app->Run(), 0);
+  ASSERT_EQ(run.alerts.size(), 1u);
+  const KZMessageWindow::Request& ask = run.alerts[0];
+  EXPECT_EQ(ask.title.ToUtf8(), "Copy 2");
+  EXPECT_EQ(ask.text.ToUtf8(), "A copy of Telvane is already running.");
+  EXPECT_EQ(ask.buttons, 16 | 128);
+  EXPECT_EQ(ask.defaultButton, 128);
+  EXPECT_EQ(ask.icon, 4);
+  EXPECT_EQ(ask.labels[0].ToUtf8(), "Ok");  // from the catalogue
+  EXPECT_TRUE(HomeFiles(home).empty());
+  EXPECT_EQ(run.app->Control(), nullptr);
+}
+
+TEST(TZApplication, SecondCopyRunsWhenTheOperatorPressesOk) {
+  TestHome home;
+  TCopyCounter first;
+  ASSERT_EQ(first.Acquire(TCopyCounter::RuntimeFolder()), 1);
+  AppRun run({"--home", home.Home()});
+  run.answer = 16;
+  bool windowShown = false;
+  run.At(20, [&](TZApplication& a) { windowShown = a.Control() != nullptr; });
+  run.RunAndExitAfter(40);
+  EXPECT_TRUE(windowShown);
+  EXPECT_TRUE(fs::exists(home.InHome("telvane.cfg")));
+}
+
+TEST(TZApplication, UnansweredSecondCopyPromptTakesCancelAndSaysSo) {
+  TestHome home;
+  TCopyCounter first;
+  ASSERT_EQ(first.Acquire(TCopyCounter::RuntimeFolder()), 1);
+  AppRun run({"--home", home.Home()});
+  KZMessageWindow::SetResponder({});  // nobody answers on the offscreen platform
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(run.app->Run(), 0);
+  const std::string said = testing::internal::GetCapturedStderr();
+  EXPECT_NE(said.find("Copy 2: A copy of Telvane is already running. [answered Cancel]"),
+            std::string::npos)
+      << said;
+  EXPECT_TRUE(HomeFiles(home).empty());
+}
+
+TEST(TZApplication, UnansweredAlertsGoToTheLogWithTheDefaultButton) {
+  TestHome home;
+  AppRun run({"--home", home.Home()});
+  KZMessageWindow::SetResponder({});
+  bool yes = true;
+  bool ok = false;
+  run.At(20, [&](TZApplication& a) {
+    yes = a.ShowMessageWindow(KString("Save"), KString("Layout changed.\\nSave it?"), 32 | 64 | 128,
+                              128, 4);
+    ok = a.ShowMessageWindow(KString("Save"), KString("Done"), 16 | 128, 16, 1);
+  });
+  testing::internal::CaptureStderr();
+  run.RunAndExitAfter(40);
+  testing::internal::GetCapturedStderr();
+  EXPECT_FALSE(yes);
+  EXPECT_TRUE(ok);
+  const std::string log = TestHome::ReadFile(home.InHome("telvane.log"));
+  EXPECT_EQ(log.rfind("M: ", 0), 0u) << log;
+  EXPECT_NE(log.find(": Save: Layout changed.\nSave it? [answered Cancel]\n"), std::string::npos)
+      << log;
+  EXPECT_NE(log.find(": Save: Done [answered Ok]\n"), std::string::npos);
+}
+
+TEST(TZApplication, SigtermEndsTheRunAsExitDoesAndSavesTheProfile) {
+  TestHome home;
+  AppRun run({"--home", home.Home()});
+  run.At(30, [](TZApplication&) { raise(SIGTERM); });
+  EXPECT_EQ(run.app->Run(), 0);
+  ExpectFullProfile(home.InHome("telvane.cfg"));
+}
+
+TEST(TZApplication, ExceptionInAHandlerIsReportedAndTheLoopGoesOn) {
+  TestHome home;
+  AppRun run({"--home", home.Home()});
+  long long ticksAtThrow = -1;
+  long long ticksAfter = -1;
+  run.At(60, [&](TZApplication& a) {
+    ticksAtThrow = a.Control()->TickCount();
+    throw KX(3002);
+  });
+  run.At(150, [&](TZApplication& a) { ticksAfter = a.Control()->TickCount(); });
+  run.RunAndExitAfter(160);
+  EXPECT_EQ(run.AlertTexts(), std::vector<std::string>{"Unhandled main loop exception (1001)."});
+  EXPECT_GE(ticksAtThrow, 0);
+  EXPECT_GT(ticksAfter, ticksAtThrow);  // idle passes go on after the alert
+  EXPECT_TRUE(fs::exists(home.InHome("telvane.cfg")));
+}
+
+TEST(TZApplication, IdlePassesTickTheMainWindowAboutEveryMillisecond) {
+  TestHome home;
+  AppRun run({"--home", home.Home()});
+  long long atStart = 0;
+  long long atEnd = 0;
+  run.At(50, [&](TZApplication& a) { atStart = a.Control()->TickCount(); });
+  run.At(250, [&](TZApplication& a) { atEnd = a.Control()->TickCount(); });
+  run.RunAndExitAfter(260);
+  // 200 ms with a 1 ms sleep per pass: well below 200 passes under load,
+  // but never a busy loop (thousands) and never stalled.
+  EXPECT_GT(atEnd - atStart, 10);
+  EXPECT_LE(atEnd - atStart, 205);
+}
+
+TEST(TZApplication, CaptureSuspendsTicksUnlessAskedToKeepThem) {
+  TestHome home;
+  AppRun run({"--home", home.Home()});
+  QWidget* holder = nullptr;
+  QWidget other;
+  long long t1 = 0, t2 = 0, t3 = 0, t4 = 0;
+  bool otherRefused = false;
+  run.At(60, [&](TZApplication& a) {
+    holder = a.Control();
+    a.CapturePointer(holder, TZApplication::kCaptureHidePointer);
+    a.CapturePointer(&other, 0);
+    otherRefused = a.CapturedWindow() == holder;
+    t1 = a.Control()->TickCount();
+  });
+  run.At(120, [&](TZApplication& a) {
+    t2 = a.Control()->TickCount();
+    a.CapturePointer(nullptr, 0);
+    a.CapturePointer(holder, TZApplication::kCaptureKeepTicks);
+    t3 = a.Control()->TickCount();
+  });
+  run.At(180, [&](TZApplication& a) {
+    t4 = a.Control()->TickCount();
+    a.CapturePointer(nullptr, 0);
+  });
+  run.RunAndExitAfter(190);
+  EXPECT_TRUE(otherRefused);
+  EXPECT_GT(t1, 0);
+  EXPECT_EQ(t2, t1);
+  EXPECT_GT(t4, t3);
+  EXPECT_EQ(run.app->CapturedWindow(), nullptr);
+}
+
+TEST(TZApplication, ServicesOutsideTheLoop) {
+  TestHome home;
+  AppRun run({"--home", home.Home(), "-NoSerialPort"});
+  TZApplication& a = *run.app;
+  EXPECT_NE(a.HasSwitch(KString("-noserialport")), nullptr);
+  EXPECT_EQ(a.HasSwitch(KString("--snapshot")), nullptr);
+
+  a.SetWaitPointer(true);
+  a.SetWaitPointer(true);
+  ASSERT_NE(QGuiApplication::overrideCursor(), nullptr);
+  EXPECT_EQ(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
+  a.SetWaitPointer(false);
+  EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+
+  // Before the settings tree exists the built-in texts are used.
+  a.ReportError(3099);
+  a.ShowMessage(KString("Hello"));
+  ASSERT_EQ(run.alerts.size(), 2u);
+  EXPECT_EQ(run.alerts[0].text.ToUtf8(), "Operation failed (3099).");
+  EXPECT_EQ(run.alerts[0].title.ToUtf8(), "Error");
+  EXPECT_EQ(run.alerts[1].title.ToUtf8(), "Message");
+  EXPECT_EQ(run.alerts[1].icon, 1);
+
+  unsigned stamp = 0;
+  a.StartTimer(&stamp);
+  int elapsed = static_cast<int>(stamp);
+  a.ElapsedTime(&elapsed);
+  EXPECT_GE(elapsed, 0);
+  EXPECT_TRUE(HomeFiles(home).empty());
+}

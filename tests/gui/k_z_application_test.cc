@@ -1,0 +1,175 @@
+#include "gui/k_z_application.h"
+
+#include <gtest/gtest.h>
+
+#include <QTimer>
+#include <cstdlib>
+#include <stdexcept>
+
+#include "gui/k_z_message_window.h"
+#include "gui/k_z_modal.h"
+
+namespace {
+
+// Records what the loop asks of the application.
+class RecordingApplication : public KZApplication {
+ public:
+  using KZApplication::KZApplication;
+
+  std::vector<int> idleCounts;
+  int idleLimit = 5;         // OnIdle returns false from this pass on
+  int exitAfterIdle = 1000;  // ExitLoop after this many passes
+  bool throwOnIdle = false;
+  int reported = 0;
+  int terminations = 0;
+
+ protected:
+  bool OnIdle(int count) override {
+    idleCounts.push_back(count);
+    if (throwOnIdle && idleCounts.size() == 1) throw std::runtime_error("idle");
+    if (static_cast<int>(idleCounts.size()) >= exitAfterIdle) ExitLoop();
+    return static_cast<int>(idleCounts.size()) < idleLimit;
+  }
+  void ReportLoopException() override { ++reported; }
+  void OnTerminateRequest(int) override {
+    ++terminations;
+    ExitLoop();
+  }
+};
+
+class FakeModal : public KZModal {
+ public:
+  int endOnEventType = -1;
+  int endResult = 0;
+  bool ended = false;
+  bool window = true;
+
+  int JudgeEvent(QObject*, QEvent* event, int& result) override {
+    if (event->type() == endOnEventType) {
+      result = endResult;
+      return kEnd;
+    }
+    return kDispatch;
+  }
+  bool HasEnded() const override { return ended; }
+  bool HasWindow() const override { return window; }
+};
+
+class Loop : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    static int argc = 1;
+    static char name[] = "gui_tests";
+    static char* argv[] = {name, nullptr};
+    app_ = new RecordingApplication(argc, argv);
+  }
+  static void TearDownTestSuite() {
+    delete app_;
+    app_ = nullptr;
+  }
+  void SetUp() override {
+    app_->idleCounts.clear();
+    app_->idleLimit = 5;
+    app_->exitAfterIdle = 1000;
+    app_->throwOnIdle = false;
+    app_->reported = 0;
+  }
+  static RecordingApplication* app_;
+};
+
+RecordingApplication* Loop::app_ = nullptr;
+
+}  // namespace
+
+TEST_F(Loop, IdlePassesCountUpUntilOnIdleDeclinesAndRestartAfterAnEvent) {
+  app_->idleLimit = 3;
+  bool fired = false;
+  QTimer::singleShot(30, app_, [&] { fired = true; });
+  QTimer::singleShot(60, app_, [&] { app_->ExitLoop(); });
+  EXPECT_EQ(app_->EventLoop(nullptr, false, true), KZApplication::kExitResult);
+  EXPECT_TRUE(fired);
+  // 0, 1, 2 (declined), then nothing until the timer, then from 0 again.
+  ASSERT_GE(app_->idleCounts.size(), 4u);
+  EXPECT_EQ(app_->idleCounts[0], 0);
+  EXPECT_EQ(app_->idleCounts[1], 1);
+  EXPECT_EQ(app_->idleCounts[2], 2);
+  EXPECT_EQ(app_->idleCounts[3], 0);
+  EXPECT_EQ(app_->LoopDepth(), 0);
+}
+
+TEST_F(Loop, WithoutIdleProcessingOnIdleIsNeverCalled) {
+  QTimer::singleShot(20, app_, [&] { app_->ExitLoop(-7); });
+  EXPECT_EQ(app_->EventLoop(nullptr, false, false), -7);
+  EXPECT_TRUE(app_->idleCounts.empty());
+}
+
+TEST_F(Loop, ReturnWhenIdleEndsAtTheFirstQuietMoment) {
+  EXPECT_EQ(app_->EventLoop(nullptr, true, true), -2);
+  EXPECT_TRUE(app_->idleCounts.empty());
+}
+
+TEST_F(Loop, ExceptionsAreReportedAndTheLoopGoesOn) {
+  app_->throwOnIdle = true;
+  app_->idleLimit = 100000;
+  QTimer::singleShot(5, app_, [] { throw std::runtime_error("handler"); });
+  QTimer::singleShot(30, app_, [] { app_->ExitLoop(); });
+  EXPECT_EQ(app_->EventLoop(nullptr, false, true), KZApplication::kExitResult);
+  EXPECT_EQ(app_->reported, 2);  // one from the idle pass, one from the timer
+}
+
+TEST_F(Loop, ModalWindowEndsByJudgementByItselfOrByLosingItsWindow) {
+  FakeModal modal;
+  modal.endOnEventType = QEvent::User + 1;
+  modal.endResult = 10042;
+  QCoreApplication::postEvent(app_, new QEvent(static_cast<QEvent::Type>(QEvent::User + 1)));
+  EXPECT_EQ(app_->EventLoop(&modal, false, true), 10042);
+
+  FakeModal ending;
+  ending.ended = true;
+  EXPECT_EQ(app_->EventLoop(&ending, false, true), -2);
+  EXPECT_EQ(app_->idleCounts.size(), 1u);  // one idle pass, then the question
+
+  FakeModal gone;
+  gone.window = false;
+  EXPECT_EQ(app_->EventLoop(&gone, false, true), -3);
+}
+
+TEST_F(Loop, ExitMainLoopLetsTheInnerLoopFinishFirst) {
+  FakeModal dialog;
+  int inner = 0;
+  QTimer::singleShot(10, app_, [&] {
+    QTimer::singleShot(10, app_, [&] { app_->ExitMainLoop(); });
+    QTimer::singleShot(40, app_, [&] { dialog.ended = true; });
+    inner = app_->EventLoop(&dialog, false, true);
+  });
+  EXPECT_EQ(app_->EventLoop(nullptr, false, true), KZApplication::kExitResult);
+  EXPECT_EQ(inner, -2);
+}
+
+TEST_F(Loop, TerminationSignalReachesTheMainLoop) {
+  KZApplication::InstallTerminationHandlers();
+  QTimer::singleShot(10, app_, [] { raise(SIGTERM); });
+  EXPECT_EQ(app_->EventLoop(nullptr, false, true), KZApplication::kExitResult);
+  EXPECT_EQ(app_->terminations, 1);
+  EXPECT_EQ(KZApplication::PendingTerminationSignal(), SIGTERM);
+}
+
+TEST_F(Loop, MessageWindowWithoutDisplayTakesTheDefault) {
+  EXPECT_FALSE(KZApplication::HasDisplay());
+  KZMessageWindow::Request request;
+  request.buttons = 32 | 64;
+  request.defaultButton = 64;
+  KZMessageWindow::Answer answer = KZMessageWindow::Show(request);
+  EXPECT_EQ(answer.button, 64);
+  EXPECT_FALSE(answer.asked);
+
+  // A responder answers instead; an answer that is not a button takes the default.
+  KZMessageWindow::SetResponder([](const KZMessageWindow::Request&) { return 128; });
+  answer = KZMessageWindow::Show(request);
+  EXPECT_EQ(answer.button, 64);
+  EXPECT_TRUE(answer.asked);
+  KZMessageWindow::SetResponder([](const KZMessageWindow::Request&) { return 32; });
+  EXPECT_EQ(KZMessageWindow::Show(request).button, 32);
+  KZMessageWindow::SetResponder({});
+}
