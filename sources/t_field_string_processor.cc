@@ -79,17 +79,17 @@ void TFieldStringProcessor::Format(std::u16string_view process, std::u16string_v
     int64_t d = std::max(rest, width);
     if (precision >= 0) d = std::min(d, precision);
     const int64_t pieceLength = std::min(rest, d);
-    const int64_t pad = std::min(d - pieceLength, room());
+    const int64_t pad = std::max<int64_t>(d - pieceLength, 0);
     const std::u16string_view piece =
         value.substr(taken, static_cast<size_t>(std::max<int64_t>(pieceLength, 0)));
     taken += piece.size();
-    const std::u16string blanks(static_cast<size_t>(std::max<int64_t>(pad, 0)), u' ');
-    if (!leftAlign) out.Append(blanks);
-    if (room() > 0)
-      out.Append(piece.substr(
-          0, static_cast<size_t>(std::min<int64_t>(room(), static_cast<int64_t>(piece.size())))));
-    if (leftAlign && room() > 0)
-      out.Append(std::u16string_view(blanks).substr(0, static_cast<size_t>(room())));
+    auto blanks = [&](int64_t count) {
+      for (count = std::min(count, room()); count > 0; --count) out.Append(u' ');
+    };
+    if (!leftAlign) blanks(pad);
+    const int64_t fits = std::min(room(), static_cast<int64_t>(piece.size()));
+    if (fits > 0) out.Append(piece.substr(0, static_cast<size_t>(fits)));
+    if (leftAlign) blanks(pad);
   }
 }
 

@@ -1,5 +1,6 @@
 #include "sources/t_script_reader.h"
 
+#include <algorithm>
 #include <cstdint>
 
 #include "base/k_number.h"
@@ -82,11 +83,11 @@ void TScriptReader::ReadAttributeLine(TFields& fields, std::u16string_view line)
     return;
   }
   if (TakeKeyword(first, u"header=", value)) {
-    processor_.Escape(value, packetBufferSize_);
+    processor_.Escape(value, std::max(packetBufferSize_, kTokenCapacity));
     field = &fields.Header();
     field->SetName(value);
   } else if (TakeKeyword(first, u"trailer=", value)) {
-    processor_.Escape(value, packetBufferSize_);
+    processor_.Escape(value, std::max(packetBufferSize_, kTokenCapacity));
     field = &fields.Trailer();
     field->SetName(value);
   } else if (TakeKeyword(first, u"textfield=", value)) {
@@ -103,7 +104,7 @@ void TScriptReader::ReadAttributeLine(TFields& fields, std::u16string_view line)
     } else if (TakeKeyword(token, u"process=", value)) {
       field->SetProcess(value);
     } else if (TakeKeyword(token, u"stop=", value)) {
-      processor_.Escape(value, packetBufferSize_);
+      processor_.Escape(value, std::max(packetBufferSize_, kTokenCapacity));
       field->SetStop(value);
     }
   }

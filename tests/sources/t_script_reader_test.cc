@@ -5,9 +5,12 @@
 #include <string>
 
 #include "base/k_memory_stream.h"
+#include "config/k_r_int.h"
+#include "config/k_registry.h"
 #include "recording_source.h"
 #include "sources/t_field_string_processor.h"
 #include "sources/t_fields.h"
+#include "sources/t_script_settings.h"
 
 namespace {
 
@@ -146,6 +149,25 @@ TEST_F(ScriptReaderTest, ReloadingReplacesTheDefinitions) {
   KMemoryStream closed;
   EXPECT_TRUE(reader.Load(source.definitions, &source, closed));  // empty script
   EXPECT_EQ(source.definitions.Count(), 0);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(TScriptSettings, BufferSizeFromTheSettingsTree) {
+  KRegistry empty;
+  EXPECT_EQ(TScriptSettings::FromRegistry(empty).packetBufferSize, 32767);
+  const char16_t* const lines[] = {u"Sources\\:=", u"Sources\\Fields\\:=",
+                                   u"Sources\\Fields\\BufferSize:Int=100", nullptr};
+  KRegistry registry;
+  registry.ApplyTable(lines);
+  EXPECT_EQ(TScriptSettings::FromRegistry(registry).packetBufferSize, 100);
+  registry.LookupInt(u"\\Sources\\Fields\\BufferSize")->SetValue(-5);
+  EXPECT_EQ(TScriptSettings::FromRegistry(registry).packetBufferSize, 0);
+  registry.LookupInt(u"\\Sources\\Fields\\BufferSize")->SetValue(0x7FFFFFFF);
+  EXPECT_EQ(TScriptSettings::FromRegistry(registry).packetBufferSize,
+            TScriptSettings::kMaxPacketBufferSize);
 }
 
 }  // namespace
