@@ -37,12 +37,17 @@ void Writer::Add(int64_t atUs, const uint8_t* bytes, int count) {
 }
 
 Reader::Reader(KStream& in) : in_(in) {
-  uint8_t magic[sizeof kMagic];
+  // A header cut short is no capture this reader can use.
   try {
-    in_.Read(magic, sizeof magic);
+    ReadHeader();
   } catch (const KXStream&) {
     throw KXPersistent(KErrors::kFileVersion);
   }
+}
+
+void Reader::ReadHeader() {
+  uint8_t magic[sizeof kMagic];
+  in_.Read(magic, sizeof magic);
   if (std::memcmp(magic, kMagic, sizeof kMagic) != 0) throw KXPersistent(KErrors::kFileVersion);
   const int32_t version = in_.ReadInt32();
   if (version >> 16 != kVersion >> 16) throw KXPersistent(KErrors::kFileVersion);

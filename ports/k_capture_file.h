@@ -46,6 +46,8 @@ class Reader {
   static bool LooksLikeCapture(const uint8_t* bytes, size_t count);
 
  private:
+  void ReadHeader();
+
   KStream& in_;
   int64_t atUs_ = 0;
   bool truncated_ = false;
