@@ -34,6 +34,14 @@ bool MakeParents(const std::string& path) {
   return true;
 }
 
+// Cutting to 63 characters must not leave half of a surrogate pair.
+KString63 Cut(const KString& text) {
+  KString63 cut(text);
+  if (cut.Length() < text.Length() && cut.Last() >= 0xD800 && cut.Last() <= 0xDBFF)
+    cut.Truncate(cut.Length() - 1);
+  return cut;
+}
+
 }  // namespace
 
 KString TProfileChoice::DefaultPath() {
@@ -54,17 +62,19 @@ bool TProfileChoice::Read(KString63& name) const {
   if (!ReadLines(path_.ToUtf8(), lines)) return false;
   for (const std::string& line : lines) {
     if (line.compare(0, kKey.size(), kKey) != 0) continue;
-    name.AppendUtf8(std::string_view(line).substr(kKey.size()));
+    name = Cut(KString(std::string_view(line).substr(kKey.size())));
     return true;
   }
   return false;
 }
 
 bool TProfileChoice::Write(const KString& name) const {
+  // A line end inside the value would break the file into other lines.
+  if (name.Contains(u'\n') || name.Contains(u'\r')) return false;
   const std::string path = path_.ToUtf8();
   std::vector<std::string> lines;
   ReadLines(path, lines);
-  const std::string value = std::string(kKey) + KString63(name).ToUtf8();
+  const std::string value = std::string(kKey) + Cut(name).ToUtf8();
   bool replaced = false;
   std::vector<std::string> kept;
   for (std::string& line : lines) {

@@ -17,7 +17,8 @@ class TProfileChoice {
   // False when the file or the line is missing or unreadable; `name` is then
   // empty. A longer value is cut to 63 characters.
   bool Read(KString63& name) const;
-  // Replaces the file atomically; false when it cannot be written.
+  // Replaces the file atomically; false when it cannot be written or the
+  // name holds a line end.
   bool Write(const KString& name) const;
 
   // Whether a name can stand for a profile file beside the program: it must

@@ -48,3 +48,17 @@ TEST(TProfileChoice, OnlyPlainFileNamesAreUsable) {
   EXPECT_FALSE(TProfileChoice::IsUsableName(KString("back\\slash")));
   EXPECT_FALSE(TProfileChoice::IsUsableName(KString(".hidden")));
 }
+
+TEST(TProfileChoice, CuttingNeverSplitsACharacterAndLineEndsAreRefused) {
+  TestHome home;
+  // 62 letters, then a character outside the 16-bit range (two units).
+  TestHome::WriteFile(home.ConfigFile(), "Profile=" + std::string(62, 'a') + "\xF0\x9F\x8F\x81\n");
+  TProfileChoice choice(TProfileChoice::DefaultPath());
+  KString63 name;
+  ASSERT_TRUE(choice.Read(name));
+  EXPECT_EQ(name.Length(), 62);
+  EXPECT_FALSE(choice.Write(KString("two\nlines")));
+  EXPECT_FALSE(choice.Write(KString("cr\r")));
+  EXPECT_TRUE(choice.Read(name));
+  EXPECT_EQ(name.Length(), 62);
+}
