@@ -162,7 +162,10 @@ void TZApplication::DiscoverLanguages() {
 void TZApplication::SeedLanguageChoice() {
   KRString* choice = registry_->LookupString(KString("\\Language\\Choice"));
   if (!choice) return;
-  KString name = FromQt(QLocale::system().name());
+  // The C locale names no language; the catalogue's own is English.
+  const QString locale = QLocale::system().name();
+  KString name = locale == QLatin1String("C") || locale == QLatin1String("POSIX") ? KString("en_US")
+                                                                                  : FromQt(locale);
   if (const char* codeSet = nl_langinfo(CODESET); codeSet && codeSet[0]) {
     name.Append(u'.');
     name.AppendUtf8(codeSet);

@@ -387,3 +387,35 @@ TEST(TZApplication, ServicesOutsideTheLoop) {
   EXPECT_GE(elapsed, 0);
   EXPECT_TRUE(HomeFiles(home).empty());
 }
+
+TEST(TZApplication, FirstRunSeedsTheLanguageChoiceFromTheLocale) {
+  TestHome home;
+  home.Set("LC_ALL", "C");
+  {
+    AppRun run({"--home", home.Home()});
+    run.RunAndExitAfter(30);
+  }
+  const std::string text = TestHome::ReadProfileText(home.InHome("telvane.cfg"));
+  EXPECT_NE(text.find("\\Language\\Choice:String,1=en_US"), std::string::npos) << text;
+  EXPECT_EQ(text.find("\\Language\\Choices\\"), std::string::npos);
+}
+
+TEST(TZApplication, ChosenLanguageFileReplacesTheAlertTexts) {
+  TestHome home;
+  TestHome::WriteFile(home.InHome("telvane.cfg"),
+                      "Registry Version: 1.00\n\\Language\\Choice:String,1=de_CH\n");
+  TestHome::WriteFile(home.InHome("deutsch.lng"),
+                      "Deutsch,de_DE\nRegistry Version: 1.00\n"
+                      "\\Strings\\Alerts\\Error:String,1=Fehler\n"
+                      "\\Strings\\Errors\\3000:String,1=Dateifehler\n");
+  AppRun run({"--home", home.Home()});
+  run.At(20, [](TZApplication& a) { a.ReportError(3099); });
+  run.RunAndExitAfter(40);
+  ASSERT_EQ(run.alerts.size(), 1u);
+  EXPECT_EQ(run.alerts[0].title.ToUtf8(), "Fehler");
+  EXPECT_EQ(run.alerts[0].text.ToUtf8(), "Dateifehler (3099).");
+  // The texts stay out of the profile; the language file is left alone.
+  EXPECT_EQ(TestHome::ReadProfileText(home.InHome("telvane.cfg")).find("Fehler"),
+            std::string::npos);
+  EXPECT_NE(TestHome::ReadFile(home.InHome("deutsch.lng")).find("Dateifehler"), std::string::npos);
+}
