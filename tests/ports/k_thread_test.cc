@@ -86,14 +86,6 @@ TEST(KThread, StopWhilePausedAndDestroyWhileRunning) {
   }  // the destructor stops it
 }
 
-TEST(KThread, PriorityCodesClampAtBothEnds) {
-  EXPECT_EQ(KThread::NiceOf(-7), KThread::NiceOf(KThread::kPriorityIdle));
-  EXPECT_EQ(KThread::NiceOf(9), KThread::NiceOf(KThread::kPriorityTimeCritical));
-  EXPECT_GT(KThread::NiceOf(KThread::kPriorityLowest), KThread::NiceOf(KThread::kPriorityNormal));
-  EXPECT_EQ(KThread::NiceOf(KThread::kPriorityNormal), 0);
-  EXPECT_LT(KThread::NiceOf(KThread::kPriorityAboveNormal), 0);
-}
-
 TEST(KPeriodicTask, TicksOncePerPeriodAndStopsAtOnce) {
   std::atomic<int> ticks{0};
   std::atomic<int64_t> first{0};
