@@ -170,3 +170,28 @@ TEST(TimeCli, SeparatorsFromAProfile) {
 }
 
 }  // namespace
+
+namespace {
+
+// The examples script and capture an operator can run by hand:
+// telvane-cli parse tests/data/parse/examples.rss tests/data/parse/examples.bin --events
+TEST(ParseCli, ExamplesFromTheDataFolder) {
+  const std::string data = TELVANE_TEST_DATA;
+  const Result result = Cli({"parse", data + "/parse/examples.rss", data + "/parse/examples.bin",
+                             "--events", "--name", "Timer"});
+  ASSERT_EQ(result.status, 0);
+  ASSERT_EQ(result.lines.size(), 7u);
+  EXPECT_EQ(result.lines[0]["line"], "LayoutDraw=Start");
+  EXPECT_EQ(result.lines[1]["text"], "{Timer Results HDR}");
+  std::vector<std::string> first;
+  std::vector<std::string> second;
+  for (const json& field : result.lines[2]["fields"]) first.push_back(field["value"]);
+  for (const json& field : result.lines[5]["fields"]) second.push_back(field["value"]);
+  EXPECT_EQ(first,
+            (std::vector<std::string>{"0003", "Smith", "12:34", "12.345", "  7", "Ann", "001"}));
+  EXPECT_EQ(second,
+            (std::vector<std::string>{"0004", "Jones", "00:59", ".500", " 12", "B", "002"}));
+  EXPECT_EQ(result.lines[3]["text"], "{Timer Results BDY TRL}");
+}
+
+}  // namespace

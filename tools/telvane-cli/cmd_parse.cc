@@ -28,7 +28,7 @@
 
 namespace {
 
-using nlohmann::json;
+using json = nlohmann::ordered_json;
 
 struct Options {
   std::string script;

@@ -15,7 +15,7 @@
 
 namespace {
 
-using nlohmann::json;
+using json = nlohmann::ordered_json;
 
 struct Options {
   std::string text;
