@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "base/k_stream_menu.h"
+#include "config/k_default_settings.h"
+#include "config/k_registry.h"
 #include "ports/k_port_menus.h"
 #include "ports/k_serial_port.h"
 #include "ports/k_tcp_socket.h"
@@ -208,6 +210,21 @@ TEST(KPortMenus, DebugMenuAndBufferSizes) {
   EXPECT_TRUE(KUDPSocket(16, 0).Accepts(-3));
   EXPECT_FALSE(KTCPSocket().Accepts(-3));
   EXPECT_FALSE(KSerialPort(1, 16, 0).Accepts(0));
+}
+
+TEST(KPortSettings, ReadFromTheSettingsTree) {
+  KRegistry root(KDefaultSettings::Table());
+  KPortSettings settings = KPortSettings::FromSettings(root);
+  EXPECT_EQ(settings.EffectiveBufferSize(), 2048);
+  EXPECT_TRUE(settings.keepAlive);
+  ASSERT_NE(root.Apply(u"Sources\\BufferSize:Int=100"), nullptr);
+  ASSERT_NE(root.Apply(u"Sources\\KeepAlive:Int=0"), nullptr);
+  settings = KPortSettings::FromSettings(root);
+  EXPECT_EQ(settings.bufferSize, 100);
+  EXPECT_EQ(settings.EffectiveBufferSize(), 2048);
+  EXPECT_FALSE(settings.keepAlive);
+  ASSERT_NE(root.Apply(u"Sources\\BufferSize:Int=65536"), nullptr);
+  EXPECT_EQ(KPortSettings::FromSettings(root).EffectiveBufferSize(), 65536);
 }
 
 }  // namespace
