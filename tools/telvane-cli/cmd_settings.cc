@@ -184,10 +184,20 @@ CLI::App* Add(CLI::App& app) {
   CLI::App* sub = app.add_subcommand(
       "settings", "Build a settings tree, apply lines, look nodes up and write it");
   sub->add_flag("--empty", options.empty, "Start from an empty tree instead of the defaults");
-  sub->add_option("--load", options.loads, "Read a settings file over the tree (repeatable)");
+  // One value per occurrence, so a line is never taken for the next option's value.
+  sub->add_option("--load", options.loads, "Read a settings file over the tree (repeatable)")
+      ->expected(1)
+      ->allow_extra_args(false)
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
   sub->add_option("--apply", options.applies,
-                  "Apply a settings line (repeatable); prints what it reached unless writing to -");
-  sub->add_option("--lookup", options.lookups, "Print a node as JSON (repeatable)");
+                  "Apply a settings line (repeatable); prints what it reached unless writing to -")
+      ->expected(1)
+      ->allow_extra_args(false)
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+  sub->add_option("--lookup", options.lookups, "Print a node as JSON (repeatable)")
+      ->expected(1)
+      ->allow_extra_args(false)
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
   sub->add_option("--write", options.write, "Write the tree to FILE, or - for standard output");
   sub->add_option("--encoding", options.encoding,
                   "8 or 16 (default 16 for a file with a byte-order mark, 8 for -)")
