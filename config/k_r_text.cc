@@ -88,20 +88,16 @@ bool ReadFloat(std::u16string_view& text, double& value) {
   const auto [end, error] =
       std::from_chars(ascii.data(), ascii.data() + ascii.size(), parsed, std::chars_format::fixed);
   if (error == std::errc::result_out_of_range) {
-    // Out of range, but the text still was a number.
-    // Saturates at the largest finite value, which writes back as digits.
-    parsed =
-        ascii[0] == '-' ? -std::numeric_limits<double>::max() : std::numeric_limits<double>::max();
-    // A tiny magnitude underflows to zero instead.
-    if (ascii.find_first_of("123456789") != std::string::npos &&
-        ascii.find('.') != std::string::npos &&
-        ascii.find_first_of("123456789") > ascii.find('.')) {
-      parsed = 0.0;
-    }
+    // Still a number: too large saturates at the largest finite value (which
+    // writes back as digits), too small becomes zero.
+    const size_t point = ascii.find('.');
+    const size_t firstNonZero = ascii.find_first_of("123456789");
+    const bool tooSmall = point != std::string::npos && firstNonZero > point;
+    const double magnitude = tooSmall ? 0.0 : std::numeric_limits<double>::max();
+    parsed = ascii[0] == '-' ? -magnitude : magnitude;
   } else if (error != std::errc()) {
     return false;
   }
-  (void)end;
   value = parsed;
   text.remove_prefix(at);
   return true;
