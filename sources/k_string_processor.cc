@@ -64,6 +64,15 @@ KString KStringProcessor::Run(std::u16string_view program, int maxLength) {
 }
 
 void KStringProcessor::Run(std::u16string_view program, KString& out, int maxLength) {
+  const auto textStart = reinterpret_cast<uintptr_t>(out.Data());
+  const auto textEnd = textStart + sizeof(char16_t) * static_cast<size_t>(out.Capacity());
+  const auto programStart = reinterpret_cast<uintptr_t>(program.data());
+  if (programStart < textEnd && textStart < programStart + sizeof(char16_t) * program.size()) {
+    // The program lies in the output itself: run a copy.
+    const std::u16string copy(program);
+    Run(copy, out, maxLength);
+    return;
+  }
   out.Clear();
   const int limit = std::max(0, std::min(maxLength, out.MaxLength()));
   int cursor = 0;

@@ -21,6 +21,7 @@ class KStringProcessor {
   // Runs `program` and returns its output, at most `maxLength` characters.
   KString Run(std::u16string_view program, int maxLength = KString::kMaxLength);
   // The same, writing into `out` (emptied first; a fixed string caps it too).
+  // The program may lie in `out` itself.
   void Run(std::u16string_view program, KString& out, int maxLength = KString::kMaxLength);
 
   // Registers 0 to 9; any other number is the one shared scratch cell.

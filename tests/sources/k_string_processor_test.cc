@@ -223,3 +223,14 @@ TEST(TFieldStringProcessor, CounterCarriesAcrossEvaluations) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(KStringProcessor, ProgramInsideTheOutput) {
+  KStringProcessor p;
+  KString text(u"ab\\L1|");
+  p.Run(text.View(), text);
+  EXPECT_EQ(text.ToU16(), u"a|b");
+}
+
+}  // namespace
