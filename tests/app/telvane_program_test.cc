@@ -53,17 +53,6 @@ TEST(TelvaneProgram, SigtermRunsTheExitAndSavesTheProfile) {
   EXPECT_FALSE(fs::exists(home.InHome("telvane.log")));
 }
 
-TEST(TelvaneProgram, SecondSignalEndsItAtOnce) {
-  TestHome home;
-  const pid_t child = Start(home);
-  Pause(kStartMs);
-  kill(child, SIGINT);
-  kill(child, SIGINT);
-  const int status = Wait(child);
-  ASSERT_TRUE(WIFSIGNALED(status)) << status;
-  EXPECT_EQ(WTERMSIG(status), SIGINT);
-}
-
 TEST(TelvaneProgram, KillingDuringTheSaveLeavesAReadableProfile) {
   TestHome home;
   // A complete save to compare with: every later save writes the same text.

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <QTimer>
 #include <cstdlib>
 #include <stdexcept>
@@ -172,4 +175,19 @@ TEST_F(Loop, MessageWindowWithoutDisplayTakesTheDefault) {
   KZMessageWindow::SetResponder([](const KZMessageWindow::Request&) { return 32; });
   EXPECT_EQ(KZMessageWindow::Show(request).button, 32);
   KZMessageWindow::SetResponder({});
+}
+
+TEST(KZApplication, SecondTerminationSignalEndsTheProcessAtOnce) {
+  const pid_t child = fork();
+  if (child == 0) {
+    KZApplication::InstallTerminationHandlers();
+    raise(SIGINT);  // handled: the program is asked to end
+    if (KZApplication::PendingTerminationSignal() != SIGINT) _exit(3);
+    raise(SIGINT);  // not waited for
+    _exit(0);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFSIGNALED(status)) << status;
+  EXPECT_EQ(WTERMSIG(status), SIGINT);
 }
