@@ -129,6 +129,8 @@ TEST_F(ParseCliTest, BadArgumentsFailCleanly) {
   Write(capture, "");
   EXPECT_NE(Cli({"parse", home.Path() + "/missing.rss", capture}).status, 0);
   EXPECT_NE(Cli({"parse", script, home.Path() + "/missing.bin"}).status, 0);
+  EXPECT_NE(Cli({"parse", script, home.Path()}).status, 0);
+  EXPECT_NE(Cli({"parse", home.Path(), capture}).status, 0);
   EXPECT_NE(Cli({"parse", script, capture, "--charmode", "3"}).status, 0);
   EXPECT_NE(Cli({"parse", script, capture, "--profile", home.Path() + "/none.cfg"}).status, 0);
   EXPECT_EQ(Cli({"parse", script, capture}).status, 0);
