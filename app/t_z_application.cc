@@ -16,6 +16,7 @@
 #include "app/t_profile_choice.h"
 #include "app/t_z_control.h"
 #include "base/k_buffered_file.h"
+#include "base/k_file_extension.h"
 #include "base/k_x.h"
 #include "config/k_default_settings.h"
 #include "config/k_language_files.h"
@@ -27,6 +28,8 @@
 #include "gui/k_z_message_rules.h"
 #include "gui/k_z_message_window.h"
 #include "ports/k_log.h"
+#include "ports/k_serial_port_info.h"
+#include "ports/k_socket.h"
 
 namespace {
 
@@ -218,10 +221,9 @@ void TZApplication::CreateLog() {
 }
 
 void TZApplication::StartPorts() {
-  if (!HasSwitch(KString("-noserialport"))) {
-    // FIXME: enumerate the serial ports once ports/ provides the list.
-  }
-  // FIXME: start the network layer once ports/ provides it.
+  KSerialPortInfo::EnumerateAtStartUp(registry_.get(),
+                                      HasSwitch(KString("-noserialport")) != nullptr);
+  KSocket::StartNetwork();
 }
 
 void TZApplication::ReadSubsystemSettings() {
@@ -231,8 +233,17 @@ void TZApplication::ReadSubsystemSettings() {
 }
 
 void TZApplication::RegisterFileTypes() {
-  // FIXME: "tga", "ps" and "tln" with their \Strings\FileTypes\ texts, once
-  // the dialogs that offer them exist.
+  const char* const types[][2] = {{"tga", "\\Strings\\FileTypes\\Targa"},
+                                  {"ps", "\\Strings\\FileTypes\\Postscript"},
+                                  {"tln", "\\Strings\\FileTypes\\Layout"}};
+  for (const auto& [extension, path] : types) {
+    const KString description = Text(KString(path), KString(extension));
+    // The list is process-wide and outlives one run of the sequence.
+    if (KFileExtension* known = KFileExtension::Find(KString(extension)))
+      known->SetDescription(description);
+    else
+      KFileExtension::Register(KString(extension), description);
+  }
 }
 
 void TZApplication::CreateSources() {
@@ -263,8 +274,9 @@ void TZApplication::DeleteSources() {
 }
 
 void TZApplication::ReleaseSubsystems() {
-  // FIXME: release the subsystems' static resources, stop the network layer
-  // and free the serial port list.
+  // FIXME: release the static resources of each subsystem as it arrives.
+  KSocket::StopNetwork();
+  KSerialPortInfo::Clear();
 }
 
 void TZApplication::ForgetLock() {

@@ -11,6 +11,7 @@
 
 #include "app/t_copy_counter.h"
 #include "app/t_z_control.h"
+#include "base/k_file_extension.h"
 #include "base/k_x.h"
 #include "config/k_r_int.h"
 #include "config/k_registry.h"
@@ -26,7 +27,8 @@ namespace fs = std::filesystem;
 // inside the event loop at given times.
 class AppRun {
  public:
-  explicit AppRun(std::vector<std::string> extra = {}) : arguments_{"telvane"} {
+  // Real serial devices stay out of in-process runs; the program tests open them.
+  explicit AppRun(std::vector<std::string> extra = {}) : arguments_{"telvane", "-noserialport"} {
     for (std::string& argument : extra) arguments_.push_back(std::move(argument));
     for (std::string& argument : arguments_) argv_.push_back(argument.data());
     argv_.push_back(nullptr);
@@ -117,6 +119,11 @@ TEST(TZApplication, FirstRunWritesAFullProfileAndNoLog) {
   EXPECT_EQ(HomeFiles(home), std::vector<std::string>{"telvane.cfg"});  // no log, no temporary
   // The profile choice was missing and is now written, empty.
   EXPECT_EQ(TestHome::ReadFile(home.ConfigFile()), "Profile=\n");
+  // The file types the dialogs offer, described by the catalogue.
+  ASSERT_NE(KFileExtension::Find(KString("tln")), nullptr);
+  EXPECT_EQ(KFileExtension::Find(KString("tln"))->Description().ToUtf8(), "Telvane Layout");
+  EXPECT_EQ(KFileExtension::Find(KString("tga"))->Description().ToUtf8(), "Targa File");
+  EXPECT_EQ(KFileExtension::Find(KString("ps"))->Description().ToUtf8(), "Postscript File");
 }
 
 TEST(TZApplication, EmptyProfileKeepsDefaultsAndIsRewrittenInFull) {
