@@ -34,7 +34,13 @@ QMessageBox::ButtonRole RoleOf(int button) {
   }
 }
 
+bool gShowWithoutDisplay = false;
+
 }  // namespace
+
+void KZMessageWindow::SetShowWithoutDisplay(bool show) {
+  gShowWithoutDisplay = show;
+}
 
 void KZMessageWindow::SetResponder(Responder responder) {
   CurrentResponder() = std::move(responder);
@@ -49,7 +55,7 @@ KZMessageWindow::Answer KZMessageWindow::Show(const Request& request) {
     const int button = responder(request);
     return {(buttons & button) ? button : fallback, true};
   }
-  if (!KZApplication::HasDisplay()) return {fallback, false};
+  if (!KZApplication::HasDisplay() && !gShowWithoutDisplay) return {fallback, false};
 
   QMessageBox box;
   box.setWindowTitle(ToQt(request.title));

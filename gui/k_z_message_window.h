@@ -29,6 +29,9 @@ class KZMessageWindow {
   // button bit. Installing an empty function removes it.
   using Responder = std::function<int(const Request&)>;
   static void SetResponder(Responder responder);
+  // Shows the window on the offscreen platform too, where only a program
+  // can answer it (tests of the window itself).
+  static void SetShowWithoutDisplay(bool show);
 
   static Answer Show(const Request& request);
 };

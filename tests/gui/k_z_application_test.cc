@@ -5,6 +5,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTimer>
 #include <cstdlib>
 #include <stdexcept>
@@ -190,4 +194,65 @@ TEST(KZApplication, SecondTerminationSignalEndsTheProcessAtOnce) {
   waitpid(child, &status, 0);
   ASSERT_TRUE(WIFSIGNALED(status)) << status;
   EXPECT_EQ(WTERMSIG(status), SIGINT);
+}
+
+namespace {
+
+// What the shown window looked like, then a key sent to it.
+struct Seen {
+  QString title, text, informative, defaultLabel, escapeLabel;
+  QStringList labels;
+  QMessageBox::Icon icon = QMessageBox::NoIcon;
+};
+
+KZMessageWindow::Answer ShowAndPress(const KZMessageWindow::Request& request, int key, Seen& seen) {
+  KZMessageWindow::SetShowWithoutDisplay(true);
+  QTimer::singleShot(20, [&seen, key] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (!box) return;
+    seen.title = box->windowTitle();
+    seen.text = box->text();
+    seen.informative = box->informativeText();
+    seen.icon = box->icon();
+    for (QAbstractButton* button : box->buttons()) seen.labels << button->text();
+    if (box->defaultButton()) seen.defaultLabel = box->defaultButton()->text();
+    if (box->escapeButton()) seen.escapeLabel = box->escapeButton()->text();
+    QWidget* target = box->focusWidget() ? box->focusWidget() : box;
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+    QApplication::sendEvent(target, &press);
+  });
+  const KZMessageWindow::Answer answer = KZMessageWindow::Show(request);
+  KZMessageWindow::SetShowWithoutDisplay(false);
+  return answer;
+}
+
+}  // namespace
+
+TEST_F(Loop, MessageWindowShowsLabelsLinesAndIconAndEscapeMeansCancel) {
+  KZMessageWindow::Request request;
+  request.title = KString("Layout");
+  request.text = KString("Save the changes?\\nThey are lost otherwise.");
+  request.secondText = KString("results.tln");
+  request.buttons = 32 | 64 | 128;
+  request.defaultButton = 32;
+  request.icon = 4;
+  request.labels[1] = KString("&Ja");
+  Seen seen;
+  KZMessageWindow::Answer answer = ShowAndPress(request, Qt::Key_Escape, seen);
+  EXPECT_TRUE(answer.asked);
+  EXPECT_EQ(answer.button, 128);
+  EXPECT_EQ(seen.title, "Layout");
+  EXPECT_EQ(seen.text, "Save the changes?\nThey are lost otherwise.");
+  EXPECT_EQ(seen.informative, "results.tln");
+  EXPECT_EQ(seen.icon, QMessageBox::Question);
+  EXPECT_TRUE(seen.labels.contains("&Ja"));
+  EXPECT_TRUE(seen.labels.contains("&No"));
+  EXPECT_TRUE(seen.labels.contains("&Cancel"));
+  EXPECT_EQ(seen.defaultLabel, "&Ja");
+  EXPECT_EQ(seen.escapeLabel, "&Cancel");
+
+  // Without Cancel, Escape is No; Return presses the default.
+  request.buttons = 32 | 64;
+  EXPECT_EQ(ShowAndPress(request, Qt::Key_Escape, seen).button, 64);
+  EXPECT_EQ(ShowAndPress(request, Qt::Key_Return, seen).button, 32);
 }
