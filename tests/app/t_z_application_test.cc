@@ -426,3 +426,31 @@ TEST(TZApplication, ChosenLanguageFileReplacesTheAlertTexts) {
             std::string::npos);
   EXPECT_NE(TestHome::ReadFile(home.InHome("deutsch.lng")).find("Dateifehler"), std::string::npos);
 }
+
+TEST(TZApplication, RestoredMainWindowKeepsItsRectangleAcrossRuns) {
+  TestHome home;
+  TestHome::WriteFile(home.InHome("telvane.cfg"),
+                      "Registry Version: 1.00\n"
+                      "\\General\\MainWindow\\Left:Int,1,,=50\n"
+                      "\\General\\MainWindow\\Top:Int,1,,=40\n"
+                      "\\General\\MainWindow\\Width:Int,1,,=700\n"
+                      "\\General\\MainWindow\\Height:Int,1,,=500\n"
+                      "\\General\\MainWindow\\Maximized:Int,1,,=0\n");
+  AppRun run({"--home", home.Home()});
+  bool maximized = true;
+  QRect shown;
+  run.At(20, [&](TZApplication& a) {
+    maximized = a.Control()->isMaximized();
+    shown = a.Control()->geometry();
+    a.Control()->setGeometry(60, 70, 640, 480);  // the operator moves it
+  });
+  run.RunAndExitAfter(40);
+  EXPECT_FALSE(maximized);
+  EXPECT_EQ(shown, QRect(50, 40, 700, 500));
+  const std::string text = TestHome::ReadProfileText(home.InHome("telvane.cfg"));
+  EXPECT_NE(text.find("\\General\\MainWindow\\Left:Int,1,,=60\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("\\General\\MainWindow\\Top:Int,1,,=70\n"), std::string::npos);
+  EXPECT_NE(text.find("\\General\\MainWindow\\Width:Int,1,,=640\n"), std::string::npos);
+  EXPECT_NE(text.find("\\General\\MainWindow\\Height:Int,1,,=480\n"), std::string::npos);
+  EXPECT_NE(text.find("\\General\\MainWindow\\Maximized:Int,1,,=0\n"), std::string::npos);
+}
