@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -17,7 +18,14 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const std::string folder = [] {
     char pattern[] = "/tmp/telvane-profile-choice-fuzz-XXXXXX";
-    return std::string(mkdtemp(pattern));
+    std::string made = mkdtemp(pattern);
+    // The run leaves nothing behind, however it ends normally.
+    static std::string forCleanup = made;
+    std::atexit([] {
+      std::error_code ignored;
+      std::filesystem::remove_all(forCleanup, ignored);
+    });
+    return made;
   }();
   const std::string path = folder + "/Quorvel/Telvane.conf";
   std::filesystem::create_directories(folder + "/Quorvel");
