@@ -1,0 +1,162 @@
+#include "sources/t_source.h"
+
+#include "base/k_buffered_file.h"
+#include "base/k_x.h"
+#include "config/k_r_group.h"
+#include "config/k_r_int.h"
+#include "config/k_r_string.h"
+#include "ports/k_debug_port.h"
+#include "ports/k_port_spec.h"
+#include "sources/t_script_reader.h"
+#include "sources/t_sources.h"
+
+TSource::TSource(TSources& owner, int index) : owner_(owner), index_(index) {}
+
+TSource::~TSource() {
+  Unwatch();
+  if (port_) {
+    try {
+      port_->Close();
+    } catch (const KX&) {
+      // Closing at shutdown has nobody to tell.
+    }
+  }
+}
+
+void TSource::Unwatch() {
+  if (scriptSetting_) scriptSetting_->SetHandler(nullptr);
+  if (serialPort_) serialPort_->SetHandler(nullptr);
+  if (charMode_) charMode_->SetHandler(nullptr);
+  scriptSetting_ = nullptr;
+  serialPort_ = nullptr;
+  charMode_ = nullptr;
+}
+
+bool TSource::Configure(KRGroup& subgroup) {
+  name_ = subgroup.LookupString(u"Name");
+
+  scriptSetting_ = subgroup.LookupString(u"Script");
+  if (!scriptSetting_) return false;
+  scriptSetting_->SetHandler([this](KRString& node, const KString& value, intptr_t) {
+    node.Assign(value);
+    if (value != script_) {
+      script_ = value;
+      LoadScript();
+    }
+    return true;
+  });
+  script_ = scriptSetting_->Value();
+  if (!LoadScript()) return false;
+
+  serialPort_ = subgroup.LookupString(u"SerialPort");
+  if (!serialPort_) return false;
+  serialPort_->SetHandler([this](KRString& node, const KString& value, intptr_t) {
+    return SerialPortChanged(node, value);
+  });
+  SetPort(serialPort_->Value());
+
+  charMode_ = subgroup.LookupInt(u"CharMode");
+  if (!charMode_) return false;
+  charMode_->SetHandler([this](KRInt& node, int32_t value, intptr_t) {
+    node.Assign(value);
+    ApplyCharMode();
+  });
+  ApplyCharMode();
+  return true;
+}
+
+bool TSource::LoadScript() {
+  KString path(owner_.Home());
+  if (!path.IsEmpty() && path.At(path.Length() - 1) != u'/') path.Append(u'/');
+  path.Append(script_);
+  KBufferedFile file(path, 4096);
+  try {
+    file.Open(KFile::kRead, KFile::kOpenExisting);
+  } catch (const KX&) {
+    // A script that is gone leaves no definitions of the old one behind.
+    definitions_.Clear();
+    return false;
+  }
+  try {
+    return TScriptReader(owner_.Processor(), owner_.PacketBufferSize())
+        .Load(definitions_, this, file);
+  } catch (const KX&) {
+    // A read error keeps the definitions read before it.
+    return true;
+  }
+}
+
+void TSource::ApplyCharMode() {
+  if (!port_) return;
+  static const int kEncodings[] = {KStream::kEncoding8Bit, KStream::kEncoding16Bit,
+                                   KStream::kEncodingMultiByte};
+  const int mode = charMode_ ? charMode_->Value() : 0;
+  const int encoding = mode >= 0 && mode <= 2 ? kEncodings[mode] : KStream::kEncoding8Bit;
+  port_->SetReadEncoding(encoding);
+  port_->SetWriteEncoding(encoding);
+}
+
+void TSource::SetPort(const KString& spec) {
+  spec_ = spec;
+  port_ = owner_.PortMenu().Make(spec, std::move(port_));
+  try {
+    port_->SetSpec(spec);
+  } catch (const KX&) {
+    // Not connected until the setting changes (a TCP port retries by itself).
+  }
+  ApplyCharMode();
+}
+
+bool TSource::SerialPortChanged(KRString& node, const KString& value) {
+  node.Assign(value);
+  const int port = KPortSpec::PortNumber(value);
+  if (port > 0) {
+    // Held at "0" so the scan never takes the port from this source itself.
+    node.Assign(KString(u"0"));
+    owner_.TakePort(port, &node);
+    node.Assign(value);
+  }
+  SetPort(value);
+  return true;
+}
+
+KString TSource::SourceName() const {
+  return name_ ? name_->Value() : KString();
+}
+
+TDebugEvents* TSource::DebugEvents() {
+  if (!owner_.DebugActive()) return nullptr;
+  const int filter = owner_.DebugPort()->Filter();
+  return filter == KDebugPort::kAllSources || filter == index_ ? this : nullptr;
+}
+
+void TSource::WriteEvent(const KString& text) {
+  if (KDebugPort* debug = owner_.DebugPort()) debug->Event(index_, text);
+}
+
+void TSource::PacketComplete(TFields& definition) {
+  owner_.Deliver(*this, definition);
+}
+
+void TSource::Poll(bool debugActive) {
+  if (!port_ || !port_->IsOpen()) return;
+  KDebugPort* debug = debugActive ? owner_.DebugPort() : nullptr;
+  try {
+    for (;;) {
+      // Throws once nothing is waiting, which ends the pass for this source.
+      const char16_t ch = port_->ReadChar();
+      if (debug) debug->Echo(index_, ch);
+      if (definitions_.Feed(ch)) {
+        collector_.Reset();
+        continue;
+      }
+      if (collector_.Feed(ch, command_)) {
+        // A bare LF with nothing to repeat executes nothing.
+        if (!command_.IsEmpty()) owner_.Execute(*this, command_);
+        return;
+      }
+    }
+  } catch (const KX&) {
+    // Nothing waiting, or a read error: the next tick tries again.
+  }
+}
