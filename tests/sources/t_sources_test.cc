@@ -1,0 +1,330 @@
+#include "sources/t_sources.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "config/k_default_settings.h"
+#include "config/k_r_group.h"
+#include "config/k_r_int.h"
+#include "config/k_r_string.h"
+#include "config/k_registry.h"
+#include "ports/k_socket.h"
+#include "ports/k_tcp_socket.h"
+#include "sources/t_field.h"
+#include "sources/t_field_string_processor.h"
+#include "sources/t_fields.h"
+#include "tests/ports/loopback.h"
+#include "tests/ports/temp_home.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+const char kScript[] =
+    ";;Result\n"
+    "header=\\02R,length=2\n"
+    "trailer=\\03,length=1\n"
+    "textfield=Lane,length=1\n"
+    "textfield=Name,length=20,process=%s\\L0\\P0\n";
+
+// The name is padded to its field width, as the console sends it.
+std::string Packet(char lane, std::string name) {
+  name.resize(20, ' ');
+  return std::string("\x02R") + lane + name + "\x03";
+}
+
+struct Received {
+  int source;
+  std::string definition;
+  std::string lane;
+  std::string name;
+};
+
+class SourcesTest : public ::testing::Test, public TSources::PacketConsumer {
+ protected:
+  void SetUp() override {
+    ASSERT_FALSE(home.Path().empty());
+    std::ofstream(home.File("race.rss")) << kScript;
+    std::ofstream(home.File("other.rss")) << kScript;
+    std::ofstream(home.File("notes.txt")) << "not a script";
+    ASSERT_TRUE(KSocket::StartNetwork());
+  }
+
+  void PacketComplete(TSource& source, TFields& definition) override {
+    Received got{source.Index(), definition.Name().ToUtf8(), "", ""};
+    if (TField* lane = definition.FindField(u"Lane")) got.lane = lane->Value().ToUtf8();
+    if (TField* name = definition.FindField(u"Name")) got.name = name->Value().ToUtf8();
+    packets.push_back(got);
+  }
+
+  void AddSource(const std::string& number, const std::string& script, const std::string& port,
+                 const std::string& name = "Source") {
+    const std::string prefix = "\\Sources\\" + number + "\\";
+    root.Apply(KString((prefix + ":=").c_str()));
+    root.Apply(KString((prefix + "Name:String=" + name).c_str()));
+    root.Apply(KString((prefix + "Script:String=" + script).c_str()));
+    root.Apply(KString((prefix + "SerialPort:String=" + port).c_str()));
+    root.Apply(KString((prefix + "CharMode:Int=0").c_str()));
+  }
+
+  TSources& Make(bool firstRun = false) {
+    sources = std::make_unique<TSources>(root, KString(home.Path().c_str()), processor);
+    sources->Prepare(firstRun);
+    sources->Create();
+    sources->AddConsumer(this);
+    sources->SetCommandSink([this](TSource& source, const KString& line) {
+      commands.emplace_back(source.Index(), line.ToUtf8());
+    });
+    return *sources;
+  }
+
+  // Polls until `done` holds; false when the deadline passes first.
+  bool PollUntil(const std::function<bool()>& done, std::chrono::seconds limit = 10s) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < deadline) {
+      sources->Poll();
+      if (done()) return true;
+      pollfd none{};
+      poll(&none, 0, 2);  // yield the core between passes
+    }
+    return false;
+  }
+
+  uint16_t SourcePort(int index) {
+    auto* tcp = dynamic_cast<KTCPSocket*>(sources->At(index)->Port());
+    return tcp ? tcp->LocalPort() : 0;
+  }
+  uint16_t DebugPortNumber() {
+    auto* tcp = dynamic_cast<KTCPSocket*>(sources->DebugPort()->Stream());
+    return tcp ? tcp->LocalPort() : 0;
+  }
+  // Connects a client to a source and waits until the source has it.
+  int ConnectClient(int index) {
+    const int fd = Loopback::Connect(SourcePort(index));
+    EXPECT_GE(fd, 0);
+    EXPECT_TRUE(PollUntil([&] { return sources->At(index)->PortOpen() == 0; }));
+    return fd;
+  }
+  KString Status(const std::string& number) {
+    return sources->Status(*root.LookupGroup(KString(("\\Sources\\" + number + "\\").c_str())));
+  }
+  std::string Text(const std::string& path) {
+    return root.LookupText(KString(path.c_str())).ToUtf8();
+  }
+
+  TempHome home;
+  KRegistry root{KDefaultSettings::Table()};
+  TFieldStringProcessor processor;
+  std::unique_ptr<TSources> sources;
+  std::vector<Received> packets;
+  std::vector<std::pair<int, std::string>> commands;
+};
+
+TEST_F(SourcesTest, FirstRunMakesTheChronvaleSource) {
+  Make(true);
+  ASSERT_EQ(sources->SubgroupCount(), 1);
+  KRGroup* group = sources->Subgroup(0);
+  ASSERT_NE(group, nullptr);
+  EXPECT_EQ(group->Name().ToUtf8(), "1");
+  EXPECT_EQ(group->LookupText(u"Name").ToUtf8(), "Source");
+  EXPECT_EQ(group->LookupText(u"Script").ToUtf8(), "Chronvale.rss");
+  EXPECT_EQ(group->LookupText(u"SerialPort").ToUtf8(), "1,9600,8,N,1.0");
+  EXPECT_EQ(group->LookupInt(u"CharMode", -1), 0);
+  // No Chronvale.rss in this home: the subgroup stays, without a source.
+  EXPECT_EQ(sources->Count(), 0);
+  EXPECT_EQ(Status("1").ToUtf8(), "Not Loaded");
+}
+
+TEST_F(SourcesTest, ScriptListIsFilledAndNeverSaved) {
+  root.Apply(u"\\Sources\\Scripts\\9:String=stale.rss");
+  Make();
+  KRGroup* scripts = root.LookupGroup(u"\\Sources\\Scripts\\");
+  ASSERT_NE(scripts, nullptr);
+  EXPECT_FALSE(scripts->IsSaved());
+  EXPECT_EQ(scripts->LookupString(u"9"), nullptr);
+  EXPECT_EQ(scripts->LookupText(u"1").ToUtf8(), "other.rss");
+  EXPECT_EQ(scripts->LookupText(u"2").ToUtf8(), "race.rss");
+  EXPECT_EQ(scripts->LookupString(u"3"), nullptr);
+}
+
+TEST_F(SourcesTest, OnlyNumericSubgroupsAreSources) {
+  AddSource("1", "race.rss", "0,9600,8,N,1.0", "One");
+  AddSource("3", "race.rss", "0,9600,8,N,1.0", "Three");
+  Make();
+  // "Scripts" and "Fields" live under \Sources\ too.
+  ASSERT_NE(root.LookupGroup(u"\\Sources\\Fields\\"), nullptr);
+  EXPECT_EQ(sources->SubgroupCount(), 2);
+  ASSERT_EQ(sources->Count(), 2);
+  EXPECT_EQ(sources->At(1)->SourceName().ToUtf8(), "Three");
+  EXPECT_EQ(sources->Index(*sources->At(1)), 1);
+  EXPECT_EQ(Status("1").ToUtf8(), "Not Running");
+
+  KRGroup* added = sources->NewSourceGroup();
+  ASSERT_NE(added, nullptr);
+  EXPECT_EQ(added->Name().ToUtf8(), "4");
+  EXPECT_EQ(added->LookupText(u"SerialPort").ToUtf8(), "0,9600,8,N,1.0");
+  EXPECT_EQ(added->LookupText(u"Script").ToUtf8(), "");
+  EXPECT_EQ(sources->SubgroupCount(), 3);
+  // Added while running: no source until the next start.
+  EXPECT_EQ(sources->Count(), 2);
+  EXPECT_EQ(Status("4").ToUtf8(), "Not Loaded");
+}
+
+TEST_F(SourcesTest, MissingSettingsOrScriptGiveNoSource) {
+  AddSource("1", "missing.rss", "0,9600,8,N,1.0");
+  AddSource("2", "race.rss", "0,9600,8,N,1.0");
+  root.Apply(u"\\Sources\\3\\:=");
+  root.Apply(u"\\Sources\\3\\Script:String=race.rss");
+  root.Apply(u"\\Sources\\3\\SerialPort:String=0");
+  Make();
+  ASSERT_EQ(sources->Count(), 1);
+  EXPECT_EQ(Status("1").ToUtf8(), "Not Loaded");
+  EXPECT_EQ(Status("3").ToUtf8(), "Not Loaded");
+  // Fixing the script does not bring the source to life before the next start.
+  root.LookupString(u"\\Sources\\1\\Script")->SetValue(KString(u"race.rss"));
+  EXPECT_EQ(sources->Count(), 1);
+  EXPECT_EQ(Status("1").ToUtf8(), "Not Loaded");
+  EXPECT_EQ(sources->Definitions().Count(), 1);
+}
+
+TEST_F(SourcesTest, AComPortIsTakenFromEveryOtherSource) {
+  AddSource("1", "race.rss", "0,9600,8,N,1.0");
+  AddSource("2", "race.rss", "2,19200,7,E,1.0,500");
+  AddSource("3", "missing.rss", "2,4800,8,N,2.0");
+  AddSource("4", "race.rss", "3,9600,8,N,1.0");
+  Make();
+  root.LookupString(u"\\Sources\\1\\SerialPort")->SetValue(KString(u"2,9600,8,N,1.0"));
+  EXPECT_EQ(Text("\\Sources\\1\\SerialPort"), "2,9600,8,N,1.0");
+  EXPECT_EQ(Text("\\Sources\\2\\SerialPort"), "0,19200,7,E,1.0");
+  EXPECT_EQ(Text("\\Sources\\3\\SerialPort"), "0,4800,8,N,2.0");
+  EXPECT_EQ(Text("\\Sources\\4\\SerialPort"), "3,9600,8,N,1.0");
+  EXPECT_EQ(sources->At(1)->PortOpen(), -1);
+  EXPECT_EQ(Status("2").ToUtf8(), "Not Running");
+}
+
+TEST_F(SourcesTest, ScriptAndCodeSetChangesApply) {
+  AddSource("1", "race.rss", "0,9600,8,N,1.0");
+  Make();
+  TSource& source = *sources->At(0);
+  ASSERT_EQ(source.Definitions().Count(), 1);
+  std::ofstream(home.File("two.rss")) << kScript << ";;Second\nheader=\\02S,length=2\n";
+  root.LookupString(u"\\Sources\\1\\Script")->SetValue(KString(u"two.rss"));
+  EXPECT_EQ(source.Definitions().Count(), 2);
+  EXPECT_EQ(sources->Definitions().Count(), 2);
+  root.LookupString(u"\\Sources\\1\\Script")->SetValue(KString(u"gone.rss"));
+  EXPECT_EQ(source.Definitions().Count(), 0);
+  root.LookupInt(u"\\Sources\\1\\CharMode")->SetValue(1);
+  EXPECT_EQ(source.Port()->ReadEncoding(), KStream::kEncoding16Bit);
+}
+
+TEST_F(SourcesTest, PacketsNoiseAndCommandsOverTcp) {
+  AddSource("1", "race.rss", "-2,127.0.0.1,0", "Pool");
+  Make();
+  ASSERT_EQ(sources->Count(), 1);
+  ASSERT_NE(SourcePort(0), 0);
+  EXPECT_EQ(Status("1").ToUtf8(), "Not Connected");
+  const int client = ConnectClient(0);
+  EXPECT_EQ(Status("1").ToUtf8(), "Running");
+
+  ASSERT_TRUE(Loopback::SendAll(
+      client, "\x01\xff garbage " + Packet('4', "Ada Okonkwo") + "Command=Trigger;Name=Go\n"));
+  ASSERT_TRUE(PollUntil([&] { return commands.size() == 1; }));
+  ASSERT_EQ(packets.size(), 1u);
+  EXPECT_EQ(packets[0].lane, "4");
+  EXPECT_EQ(packets[0].name, "Ada Okonkwo");
+  // The noise before the packet was dropped with the packet traffic.
+  EXPECT_EQ(commands[0].second, "Command=Trigger;Name=Go");
+
+  // A bare LF repeats the last command; packet traffic forgets it.
+  ASSERT_TRUE(Loopback::SendAll(client, "\n"));
+  ASSERT_TRUE(PollUntil([&] { return commands.size() == 2; }));
+  EXPECT_EQ(commands[1].second, "Command=Trigger;Name=Go");
+  ASSERT_TRUE(Loopback::SendAll(client, Packet('5', "Lena Brandt") + "\nCommand=LayoutDraw\n"));
+  ASSERT_TRUE(PollUntil([&] { return commands.size() == 3; }));
+  EXPECT_EQ(commands[2].second, "Command=LayoutDraw");
+  EXPECT_EQ(packets.size(), 2u);
+
+  // Two commands in one burst: one per tick, none lost.
+  ASSERT_TRUE(Loopback::SendAll(client, "A=1\nB=2\n"));
+  ASSERT_TRUE(PollUntil([&] { return commands.size() == 5; }));
+  EXPECT_EQ(commands[3].second, "A=1");
+  EXPECT_EQ(commands[4].second, "B=2");
+  close(client);
+}
+
+TEST_F(SourcesTest, APeerThatComesBackResumes) {
+  AddSource("1", "race.rss", "-2,127.0.0.1,0");
+  Make();
+  int client = ConnectClient(0);
+  ASSERT_TRUE(Loopback::SendAll(client, Packet('1', "First")));
+  ASSERT_TRUE(PollUntil([&] { return packets.size() == 1; }));
+  Loopback::Reset(client);
+  ASSERT_TRUE(PollUntil([&] { return sources->At(0)->PortOpen() == -1; }));
+  client = ConnectClient(0);
+  ASSERT_TRUE(Loopback::SendAll(client, Packet('2', "Second")));
+  ASSERT_TRUE(PollUntil([&] { return packets.size() == 2; }));
+  EXPECT_EQ(packets[1].name, "Second");
+  close(client);
+}
+
+TEST_F(SourcesTest, DebugPortEchoesEventsAndFiltersBySource) {
+  AddSource("1", "race.rss", "-2,127.0.0.1,0", "Pool");
+  AddSource("2", "race.rss", "-2,127.0.0.1,0", "Track");
+  root.LookupString(u"\\Sources\\DebugPort")->Assign(KString(u"-2,127.0.0.1,0"));
+  Make();
+  ASSERT_EQ(sources->Count(), 2);
+  ASSERT_NE(DebugPortNumber(), 0);
+  const int debug = Loopback::Connect(DebugPortNumber());
+  ASSERT_GE(debug, 0);
+  ASSERT_TRUE(PollUntil([&] { return sources->DebugActive(); }));
+  const int pool = ConnectClient(0);
+  const int track = ConnectClient(1);
+
+  ASSERT_TRUE(Loopback::SendAll(pool, Packet('3', "Hana")));
+  ASSERT_TRUE(PollUntil([&] { return packets.size() == 1; }));
+  std::string seen = Loopback::Receive(debug, 1u << 20, 300ms);
+  EXPECT_NE(seen.find("{Pool Result HDR}"), std::string::npos) << seen;
+  EXPECT_NE(seen.find("{Pool Result BDY TRL}"), std::string::npos) << seen;
+  EXPECT_NE(seen.find("000000:"), std::string::npos) << seen;
+  EXPECT_NE(seen.find("[02]R"), std::string::npos) << seen;
+
+  // "2" shows only the second source.
+  ASSERT_TRUE(Loopback::SendAll(debug, "2"));
+  ASSERT_TRUE(PollUntil([&] { return sources->DebugPort()->Filter() == 1; }));
+  Loopback::Receive(debug, 1u << 20, 100ms);
+  ASSERT_TRUE(Loopback::SendAll(pool, Packet('1', "Mara")));
+  ASSERT_TRUE(Loopback::SendAll(track, Packet('6', "Zoe")));
+  ASSERT_TRUE(PollUntil([&] { return packets.size() == 3; }));
+  seen = Loopback::Receive(debug, 1u << 20, 300ms);
+  EXPECT_NE(seen.find("{Track Result BDY TRL}"), std::string::npos) << seen;
+  EXPECT_EQ(seen.find("Pool"), std::string::npos) << seen;
+  EXPECT_EQ(seen.find("Mara"), std::string::npos) << seen;
+  EXPECT_NE(seen.find("Zoe"), std::string::npos) << seen;
+  close(pool);
+  close(track);
+  close(debug);
+}
+
+TEST_F(SourcesTest, ConsumersComeAndGo) {
+  AddSource("1", "race.rss", "-2,127.0.0.1,0");
+  Make();
+  const int client = ConnectClient(0);
+  sources->RemoveConsumer(this);
+  ASSERT_TRUE(Loopback::SendAll(client, Packet('1', "Unseen") + "X=1\n"));
+  ASSERT_TRUE(PollUntil([&] { return commands.size() == 1; }));
+  EXPECT_TRUE(packets.empty());
+  sources->AddConsumer(this);
+  sources->AddConsumer(this);  // once only
+  ASSERT_TRUE(Loopback::SendAll(client, Packet('2', "Seen") + "X=2\n"));
+  ASSERT_TRUE(PollUntil([&] { return commands.size() == 2; }));
+  EXPECT_EQ(packets.size(), 1u);
+  close(client);
+}
+
+}  // namespace
