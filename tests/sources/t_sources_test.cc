@@ -14,12 +14,14 @@
 #include "config/k_r_int.h"
 #include "config/k_r_string.h"
 #include "config/k_registry.h"
+#include "ports/k_serial_port_info.h"
 #include "ports/k_socket.h"
 #include "ports/k_tcp_socket.h"
 #include "sources/t_field.h"
 #include "sources/t_field_string_processor.h"
 #include "sources/t_fields.h"
 #include "tests/ports/loopback.h"
+#include "tests/ports/pty_pair.h"
 #include "tests/ports/temp_home.h"
 
 namespace {
@@ -54,6 +56,11 @@ class SourcesTest : public ::testing::Test, public TSources::PacketConsumer {
     std::ofstream(home.File("other.rss")) << kScript;
     std::ofstream(home.File("notes.txt")) << "not a script";
     ASSERT_TRUE(KSocket::StartNetwork());
+  }
+  void TearDown() override {
+    // Serial ports close before the port list goes.
+    sources.reset();
+    KSerialPortInfo::Clear();
   }
 
   void PacketComplete(TSource& source, TFields& definition) override {
@@ -206,6 +213,38 @@ TEST_F(SourcesTest, AComPortIsTakenFromEveryOtherSource) {
   EXPECT_EQ(Text("\\Sources\\4\\SerialPort"), "3,9600,8,N,1.0");
   EXPECT_EQ(sources->At(1)->PortOpen(), -1);
   EXPECT_EQ(Status("2").ToUtf8(), "Not Running");
+}
+
+TEST_F(SourcesTest, SerialSourceOnAPseudoTerminalGivesItsPortAway) {
+  PtyPair pty;
+  ASSERT_TRUE(pty.Ok());
+  KSerialPortInfo::Enumeration devices;
+  devices.device = [&](int number) {
+    return number == 2 ? pty.SlaveName() : home.File("no-tty-" + std::to_string(number));
+  };
+  ASSERT_EQ(KSerialPortInfo::Enumerate(devices), 1);
+  AddSource("1", "race.rss", "2,9600,8,N,1.0", "Pool");
+  AddSource("2", "race.rss", "0,9600,8,N,1.0", "Track");
+  Make();
+  ASSERT_TRUE(PollUntil([&] { return sources->At(0)->PortOpen() == 0; }));
+  EXPECT_EQ(Status("1").ToUtf8(), "Running");
+
+  // Line ends arrive untranslated: the CR stays part of the command line.
+  ASSERT_TRUE(pty.Send(Packet('1', "Serial") + "Command=Trigger;Name=Go\r\n"));
+  ASSERT_TRUE(PollUntil([&] { return commands.size() == 1; }));
+  EXPECT_EQ(commands[0].second, "Command=Trigger;Name=Go\r");
+  ASSERT_EQ(packets.size(), 1u);
+  EXPECT_EQ(packets[0].source, 0);
+
+  root.LookupString(u"\\Sources\\2\\SerialPort")->SetValue(KString(u"2,9600,8,N,1.0"));
+  EXPECT_EQ(Text("\\Sources\\1\\SerialPort"), "0,9600,8,N,1.0");
+  EXPECT_EQ(sources->At(0)->PortOpen(), -1);
+  EXPECT_EQ(Status("1").ToUtf8(), "Not Running");
+  ASSERT_TRUE(PollUntil([&] { return sources->At(1)->PortOpen() == 0; }));
+  ASSERT_TRUE(pty.Send(Packet('2', "Moved")));
+  ASSERT_TRUE(PollUntil([&] { return packets.size() == 2; }));
+  EXPECT_EQ(packets[1].source, 1);
+  EXPECT_EQ(packets[1].name, "Moved");
 }
 
 TEST_F(SourcesTest, ScriptAndCodeSetChangesApply) {
