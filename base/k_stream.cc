@@ -128,7 +128,14 @@ uint8_t KStream::NextByte() {
 char16_t KStream::DecodeUnit16() {
   for (;;) {
     const uint8_t first = NextByte();
-    const uint8_t second = NextByte();
+    uint8_t second = 0;
+    try {
+      second = NextByte();
+    } catch (const KX&) {
+      // A port may hold half a character now and the rest later: keep it.
+      pendingByte_ = first;
+      throw;
+    }
     const auto unit =
         static_cast<char16_t>(swapBytes_ ? (first << 8) | second : (second << 8) | first);
     if (unit == 0xFFFE) {
