@@ -30,6 +30,8 @@
 #include "ports/k_log.h"
 #include "ports/k_serial_port_info.h"
 #include "ports/k_socket.h"
+#include "sources/t_field_string_processor.h"
+#include "sources/t_sources.h"
 
 namespace {
 
@@ -247,7 +249,16 @@ void TZApplication::RegisterFileTypes() {
 }
 
 void TZApplication::CreateSources() {
-  // FIXME: the sources and the 3D font list arrive with their issues.
+  processor_ = std::make_unique<TFieldStringProcessor>();
+  sources_ = std::make_unique<TSources>(*registry_, home_, *processor_);
+  sources_->Prepare(!settingsLoaded_);
+  // Command lines reach the main window once it exists; none can arrive
+  // before the first tick, which the main window runs.
+  sources_->SetCommandSink([this](TSource& /*source*/, const KString& line) {
+    if (control_) control_->ExecuteSourceCommand(line);
+  });
+  sources_->Create();
+  // FIXME: the 3D font list arrives with its issue.
 }
 
 void TZApplication::CreateDisplayWindow() {
@@ -270,7 +281,9 @@ void TZApplication::CloseWindows() {
 }
 
 void TZApplication::DeleteSources() {
-  // FIXME: delete the sources, then the 3D font list.
+  sources_.reset();
+  processor_.reset();
+  // FIXME: delete the 3D font list once it exists.
 }
 
 void TZApplication::ReleaseSubsystems() {

@@ -15,6 +15,8 @@ class KLanguageFiles;
 class KLog;
 class KRegistry;
 class QMouseEvent;
+class TFieldStringProcessor;
+class TSources;
 class TZControl;
 
 // The one application object: counts the running copies, builds the
@@ -78,6 +80,7 @@ class TZApplication : public KZApplication {
   // Process-wide objects; null outside their lifetime.
   KRegistry* Registry() const { return registry_.get(); }
   KLog* Log() const { return log_.get(); }
+  TSources* Sources() const { return sources_.get(); }
   TZControl* Control() const { return control_; }
 
   // A settings text, or the built-in one while the tree lacks it.
@@ -141,6 +144,10 @@ class TZApplication : public KZApplication {
   std::unique_ptr<KRegistry> registry_;
   std::unique_ptr<KLanguageFiles> languages_;
   std::unique_ptr<KLog> log_;
+  // Every escape and process= evaluation shares this one processor, so its
+  // registers carry across sources; it outlives the sources.
+  std::unique_ptr<TFieldStringProcessor> processor_;
+  std::unique_ptr<TSources> sources_;
   TZControl* control_ = nullptr;
 
   QPointer<QWidget> captured_;

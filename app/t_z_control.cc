@@ -6,6 +6,8 @@
 #include "app/t_main_window_geometry.h"
 #include "app/t_z_application.h"
 #include "config/k_registry.h"
+#include "ports/k_log.h"
+#include "sources/t_sources.h"
 
 namespace {
 
@@ -73,6 +75,50 @@ bool TZControl::ExitQuery() {
 
 void TZControl::Tick() {
   ++ticks_;
-  // FIXME: poll the sources, tick the display window and the active layout
-  // window as each arrives.
+  if (TSources* sources = application_.Sources()) sources->Poll();
+  // FIXME: tick the display window and the active layout window as each arrives.
+}
+
+namespace {
+
+// The log line of a command no layout can take yet: what was asked, in the
+// command's own words.
+KString DescribeCommand(const TSourceCommand& command) {
+  KString text(command.GetKind() == TSourceCommand::kLayoutDraw ? u"LayoutDraw" : u"Trigger");
+  if (command.HasName()) {
+    text.Append(u" Name=");
+    text.Append(command.Name());
+  }
+  if (command.GetKind() == TSourceCommand::kLayoutDraw) {
+    if (command.HasWindow()) {
+      text.Append(u" Window=");
+      text.AppendInt(command.Window());
+    }
+    if (command.HasDelay()) {
+      text.Append(u" Delay=");
+      text.AppendInt(command.Delay());
+    }
+    text.Append(u" Clear=");
+    text.AppendInt(command.ClearMode());
+  } else {
+    static constexpr const char16_t* kActions[] = {u"On", u"Off", u"Toggle"};
+    text.Append(u" Action=");
+    text.Append(kActions[command.TriggerAction()]);
+  }
+  return text;
+}
+
+}  // namespace
+
+void TZControl::ExecuteSourceCommand(const KString& line) {
+  const TSourceCommand command(line.View());
+  // Anything but a valid LayoutDraw or Trigger is ignored without a word.
+  if (command.GetKind() == TSourceCommand::kNone) return;
+  if (sourceCommandHook_) {
+    sourceCommandHook_(command);
+    return;
+  }
+  // FIXME: LayoutDraw and Trigger act on the displayed layout once layouts
+  // and the display window exist.
+  KLog::Log(DescribeCommand(command), KLog::kMessage);
 }

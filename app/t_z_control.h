@@ -1,6 +1,10 @@
 #pragma once
 
+#include <functional>
+
+#include "base/k_string.h"
 #include "gui/k_z_control.h"
+#include "sources/t_source_command.h"
 
 class TZApplication;
 
@@ -25,6 +29,13 @@ class TZControl : public KZControl {
 
   long long TickCount() const { return ticks_; }
 
+  // A complete line a source received between its packets.
+  void ExecuteSourceCommand(const KString& line);
+  // Where the valid LayoutDraw and Trigger commands go. Until layouts are on
+  // display the default writes each to the log.
+  using SourceCommandHook = std::function<void(const TSourceCommand&)>;
+  void SetSourceCommandHook(SourceCommandHook hook) { sourceCommandHook_ = std::move(hook); }
+
  private:
   bool ExitQuery();
   void Tick();
@@ -32,4 +43,5 @@ class TZControl : public KZControl {
   TZApplication& application_;
   bool startMaximized_ = true;
   long long ticks_ = 0;
+  SourceCommandHook sourceCommandHook_;
 };

@@ -30,6 +30,9 @@ extern "C" void OnTerminationSignal(int signal) {
 KZApplication::KZApplication(int& argc, char** argv) : QApplication(argc, argv) {
   // Closing the last window must not bypass the exit query.
   setQuitOnLastWindowClosed(false);
+  // Signals an earlier application object of this process took are not
+  // requests to this one.
+  handledSignals_ = gSignalCount;
 }
 
 KZApplication::~KZApplication() = default;
