@@ -297,6 +297,32 @@ TEST_F(SourcesTest, PacketsNoiseAndCommandsOverTcp) {
   close(client);
 }
 
+TEST_F(SourcesTest, UnicodeCodeSetSurvivesCharactersSplitAcrossReads) {
+  AddSource("1", "race.rss", "-2,127.0.0.1,0");
+  root.Apply(u"\\Sources\\1\\CharMode:Int=1");
+  Make();
+  const int client = ConnectClient(0);
+  size_t observed = 0;
+  sources->At(0)->Port()->SetReadObserver(
+      [&](const uint8_t*, int count) { observed += static_cast<size_t>(count); });
+  std::string wide;
+  for (const char ch : Packet('7', "Sofia") + "Go=1\n") {
+    wide += ch;
+    wide += '\0';
+  }
+  // Odd-sized pieces, each read by a pass of its own.
+  for (size_t at = 0; at < wide.size(); at += 7) {
+    ASSERT_TRUE(Loopback::SendAll(client, wide.substr(at, 7)));
+    const size_t want = std::min(at + 7, wide.size());
+    ASSERT_TRUE(PollUntil([&] { return observed == want; }));
+  }
+  ASSERT_TRUE(PollUntil([&] { return commands.size() == 1; }));
+  ASSERT_EQ(packets.size(), 1u);
+  EXPECT_EQ(packets[0].name, "Sofia");
+  EXPECT_EQ(commands[0].second, "Go=1");
+  close(client);
+}
+
 TEST_F(SourcesTest, APeerThatComesBackResumes) {
   AddSource("1", "race.rss", "-2,127.0.0.1,0");
   Make();
