@@ -376,6 +376,28 @@ TEST_F(SourcesTest, DebugPortEchoesEventsAndFiltersBySource) {
   close(debug);
 }
 
+TEST_F(SourcesTest, DebugPortIsRemadeWhenItsSettingChanges) {
+  AddSource("1", "race.rss", "-2,127.0.0.1,0", "Pool");
+  Make();
+  sources->Poll();
+  EXPECT_FALSE(sources->DebugActive());
+  root.LookupString(u"\\Sources\\DebugPort")->SetValue(KString(u"-2,127.0.0.1,0"));
+  ASSERT_NE(DebugPortNumber(), 0);
+  const int debug = Loopback::Connect(DebugPortNumber());
+  ASSERT_GE(debug, 0);
+  ASSERT_TRUE(PollUntil([&] { return sources->DebugActive(); }));
+  const int pool = ConnectClient(0);
+  ASSERT_TRUE(Loopback::SendAll(pool, "Hi\n"));
+  ASSERT_TRUE(PollUntil([&] { return commands.size() == 1; }));
+  const std::string seen = Loopback::Receive(debug, 1u << 20, 300ms);
+  EXPECT_NE(seen.find("Hi[0A]"), std::string::npos) << seen;
+  root.LookupString(u"\\Sources\\DebugPort")->SetValue(KString(u"0"));
+  sources->Poll();
+  EXPECT_FALSE(sources->DebugActive());
+  close(pool);
+  close(debug);
+}
+
 TEST_F(SourcesTest, ConsumersComeAndGo) {
   AddSource("1", "race.rss", "-2,127.0.0.1,0");
   Make();
