@@ -18,6 +18,9 @@ class TFieldStringProcessor;
 
 // All sources of the program, made once at start-up from \Sources\ and
 // polled at every idle tick; owns the source port menu and the debug port.
+// Made after the serial-port enumeration and the network start-up; destroyed
+// before the settings tree (its sources watch values in it) and before the
+// serial-port list is cleared.
 class TSources {
  public:
   // Receives a completed packet definition of a source (the layouts).
