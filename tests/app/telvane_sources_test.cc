@@ -16,21 +16,11 @@
 
 #include "test_home.h"
 
+#include "tests/support/free_port.h"
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-int FreePort() {
-  const int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  socklen_t length = sizeof address;
-  getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-  close(fd);
-  return ntohs(address.sin_port);
-}
 
 // A client connection to the program, retried until it is listening.
 class Client {
@@ -97,9 +87,9 @@ std::string Packet(const std::string& body) {
 
 TEST(TelvaneSources, FeedsDebugEchoCommandsAndReconnects) {
   TestHome home;
-  const int alphaPort = FreePort();
-  const int betaPort = FreePort();
-  const int debugPort = FreePort();
+  const int alphaPort = FreeLoopbackPort();
+  const int betaPort = FreeLoopbackPort();
+  const int debugPort = FreeLoopbackPort();
   TestHome::WriteFile(home.InHome("Timer.rss"), kScript);
   std::string profile = "Registry Version: 1.00\n\\Sources\\:,1=\n";
   const char* names[] = {"Alpha", "Beta"};

@@ -22,19 +22,9 @@
 #include "ports/k_capture_file.h"
 #include "tests/base/temp_dir.h"
 
-namespace {
+#include "tests/support/free_port.h"
 
-int FreePort() {
-  const int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  socklen_t length = sizeof address;
-  getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-  close(fd);
-  return ntohs(address.sin_port);
-}
+namespace {
 
 pid_t Spawn(const std::vector<std::string>& args, const std::string& output) {
   const pid_t child = fork();
@@ -104,7 +94,7 @@ TEST(CaptureAndSend, AFeedRoundTripsByteForByteWithItsTiming) {
         .write(reinterpret_cast<const char*>(out.Bytes().data()),
                static_cast<std::streamsize>(out.Bytes().size()));
   }
-  const std::string port = std::to_string(FreePort());
+  const std::string port = std::to_string(FreeLoopbackPort());
   const std::string recorded = dir.Path() + "/recorded.tvcap";
   const pid_t capture =
       Spawn({"capture", "-2,127.0.0.1," + port, "--out", recorded, "--seconds", "20"},
@@ -137,7 +127,7 @@ TEST(CaptureAndSend, PlainBytesGoAtTheRateAndAListenerWaitsForItsPeer) {
   std::string text;
   for (int i = 0; i < 40; ++i) text += "Command=Trigger;Name=Go\n";  // 960 bytes
   std::ofstream(plain, std::ios::binary) << text;
-  const std::string port = std::to_string(FreePort());
+  const std::string port = std::to_string(FreeLoopbackPort());
   const std::string recorded = dir.Path() + "/recorded.tvcap";
   // send listens this time; capture is the client that connects to it.
   const auto start = std::chrono::steady_clock::now();

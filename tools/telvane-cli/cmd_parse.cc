@@ -25,6 +25,7 @@
 #include "sources/t_packet_definitions.h"
 #include "sources/t_script_reader.h"
 #include "sources/t_script_settings.h"
+#include "tools/telvane-cli/cli_settings.h"
 #include "tools/telvane-cli/command_registry.h"
 
 namespace {
@@ -88,17 +89,7 @@ bool ReadInput(const std::string& path, std::vector<uint8_t>& bytes) {
 
 int Run() {
   KRegistry registry(KDefaultSettings::Table());
-  if (!options.profile.empty()) {
-    KBufferedFile profile(KString(options.profile), 4096);
-    try {
-      profile.Open(KFile::kRead, KFile::kOpenExisting);
-      registry.Load(profile);
-    } catch (const KX& error) {
-      std::cerr << "telvane-cli parse: cannot read profile " << options.profile << " ("
-                << error.Code() << ")\n";
-      return 1;
-    }
-  }
+  if (!CliLoadProfile(registry, options.profile, "parse")) return 1;
   TScriptSettings settings = TScriptSettings::FromRegistry(registry);
   if (options.bufferSize >= 0) {
     settings.packetBufferSize = std::min(options.bufferSize, TScriptSettings::kMaxPacketBufferSize);

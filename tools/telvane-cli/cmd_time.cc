@@ -11,6 +11,7 @@
 #include "config/k_registry.h"
 #include "sources/k_time_separators.h"
 #include "sources/k_time_value.h"
+#include "tools/telvane-cli/cli_settings.h"
 #include "tools/telvane-cli/command_registry.h"
 
 namespace {
@@ -64,17 +65,7 @@ bool ReadResolution(const std::string& text, int64_t& ticks) {
 
 int Run() {
   KRegistry registry(KDefaultSettings::Table());
-  if (!options.profile.empty()) {
-    KBufferedFile profile(KString(options.profile), 4096);
-    try {
-      profile.Open(KFile::kRead, KFile::kOpenExisting);
-      registry.Load(profile);
-    } catch (const KX& error) {
-      std::cerr << "telvane-cli time: cannot read profile " << options.profile << " ("
-                << error.Code() << ")\n";
-      return 1;
-    }
-  }
+  if (!CliLoadProfile(registry, options.profile, "time")) return 1;
   const KTimeSeparators separators = KTimeSeparators::FromRegistry(registry);
 
   if (options.parse && options.parse->parsed()) {
