@@ -10,7 +10,7 @@
 #include <thread>
 
 #include "base/k_x.h"
-#include "ports/k_port_spec.h"
+#include "ports/k_port_config.h"
 #include "ports/k_serial_line.h"
 #include "ports/k_serial_port_info.h"
 
@@ -45,11 +45,11 @@ bool KSerialPort::IsOpen() const {
 }
 
 bool KSerialPort::SetSpec(const KString& spec) {
-  if (!OpenPort(KPortSpec::PortNumber(spec))) return false;
+  if (!OpenPort(KPortConfig::PortNumber(spec))) return false;
   // A port whose line cannot be set is not usable, so it does not stay open.
-  if (!SetLine(KPortSpec::Baud(spec), KPortSpec::DataBits(spec), KPortSpec::Parity(spec),
-               KPortSpec::StopBits(spec)) ||
-      !SetRefreshPeriod(KPortSpec::RefreshMs(spec))) {
+  if (!SetLine(KPortConfig::Baud(spec), KPortConfig::DataBits(spec), KPortConfig::Parity(spec),
+               KPortConfig::StopBits(spec)) ||
+      !SetRefreshPeriod(KPortConfig::RefreshMs(spec))) {
     Close();
     return false;
   }
@@ -93,8 +93,8 @@ void KSerialPort::Close() {
 
 bool KSerialPort::SetLine(int baud, int dataBitsCode, int parityCode, int stopBitsCode) {
   if (!info_ || info_->fd_ < 0) return false;
-  if (!KSerialLine::Configure(info_->fd_, baud, KPortSpec::DataBitsOfCode(dataBitsCode), parityCode,
-                              stopBitsCode)) {
+  if (!KSerialLine::Configure(info_->fd_, baud, KPortConfig::DataBitsOfCode(dataBitsCode),
+                              parityCode, stopBitsCode)) {
     return false;
   }
   info_->line_ = {true, baud, dataBitsCode, parityCode, stopBitsCode};

@@ -14,7 +14,7 @@
 #include "config/k_r_group.h"
 #include "config/k_r_string.h"
 #include "ports/k_periodic_task.h"
-#include "ports/k_port_spec.h"
+#include "ports/k_port_config.h"
 #include "ports/k_serial_line.h"
 #include "ports/k_serial_port.h"
 
@@ -308,7 +308,7 @@ bool KSerialPortInfo::TryRecover() {
   fd_ = fd;
   lost_ = false;
   if (line_.set) {
-    KSerialLine::Configure(fd_, line_.baud, KPortSpec::DataBitsOfCode(line_.dataBitsCode),
+    KSerialLine::Configure(fd_, line_.baud, KPortConfig::DataBitsOfCode(line_.dataBitsCode),
                            line_.parityCode, line_.stopBitsCode);
     if (!(usageMask_ & KSerialPort::kAccessDTR)) {
       KSerialLine::SetModemLine(fd_, KSerialLine::DTRBit(), true);

@@ -13,7 +13,7 @@
 
 #include "base/k_x.h"
 #include "ports/k_periodic_task.h"
-#include "ports/k_port_spec.h"
+#include "ports/k_port_config.h"
 
 namespace {
 
@@ -76,19 +76,19 @@ void KTCPSocket::ApplyOptions(int fd) const {
 }
 
 bool KTCPSocket::SetSpec(const KString& spec) {
-  switch (KPortSpec::PortNumber(spec)) {
-    case KPortSpec::kKindTCPConnect:
-      if (!KPortSpec::HasToken(spec, 1) || !KPortSpec::HasToken(spec, 2)) {
+  switch (KPortConfig::PortNumber(spec)) {
+    case KPortConfig::kKindTCPConnect:
+      if (!KPortConfig::HasToken(spec, 1) || !KPortConfig::HasToken(spec, 2)) {
         Close();
         return false;
       }
-      return Connect(KPortSpec::IPAddress(spec), KPortSpec::IPPort(spec));
-    case KPortSpec::kKindTCPListen:
-      if (!KPortSpec::HasToken(spec, 2)) {
+      return Connect(KPortConfig::IPAddress(spec), KPortConfig::IPPort(spec));
+    case KPortConfig::kKindTCPListen:
+      if (!KPortConfig::HasToken(spec, 2)) {
         Close();
         return false;
       }
-      return Listen(KPortSpec::IPAddress(spec), KPortSpec::IPPort(spec));
+      return Listen(KPortConfig::IPAddress(spec), KPortConfig::IPPort(spec));
     default:
       Close();
       return false;

@@ -11,7 +11,7 @@
 #include <cstring>
 
 #include "base/k_x.h"
-#include "ports/k_port_spec.h"
+#include "ports/k_port_config.h"
 
 KUDPSocket::KUDPSocket(int bufferSize, int receiveSize, int maxDatagram)
     : KSocket(bufferSize), maxDatagram_(std::max(maxDatagram, 1)), receiveSize_(receiveSize) {
@@ -35,13 +35,13 @@ bool KUDPSocket::IsOpen() const {
 bool KUDPSocket::SetSpec(const KString& spec) {
   Close();
   if (!NetworkAvailable() || !HasWriteBuffer()) return false;
-  if (KPortSpec::PortNumber(spec) != KPortSpec::kKindUDP || !KPortSpec::HasToken(spec, 2)) {
+  if (KPortConfig::PortNumber(spec) != KPortConfig::kKindUDP || !KPortConfig::HasToken(spec, 2)) {
     return false;
   }
-  const uint16_t port = KPortSpec::IPPort(spec);
+  const uint16_t port = KPortConfig::IPPort(spec);
   if (port == 0) return false;
-  uint32_t address = KPortSpec::IPAddress(spec);
-  if (address == 0) address = KPortSpec::kAddressNone;  // broadcast
+  uint32_t address = KPortConfig::IPAddress(spec);
+  if (address == 0) address = KPortConfig::kAddressNone;  // broadcast
 
   const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
   if (fd < 0) return false;

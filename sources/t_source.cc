@@ -6,7 +6,7 @@
 #include "config/k_r_int.h"
 #include "config/k_r_string.h"
 #include "ports/k_debug_port.h"
-#include "ports/k_port_spec.h"
+#include "ports/k_port_config.h"
 #include "sources/t_script_reader.h"
 #include "sources/t_sources.h"
 
@@ -109,7 +109,7 @@ void TSource::SetPort(const KString& spec) {
 
 bool TSource::SerialPortChanged(KRString& node, const KString& value) {
   node.Assign(value);
-  const int port = KPortSpec::PortNumber(value);
+  const int port = KPortConfig::PortNumber(value);
   if (port > 0) {
     // Held at "0" so the scan never takes the port from this source itself.
     node.Assign(KString(u"0"));

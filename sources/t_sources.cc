@@ -9,9 +9,9 @@
 #include "config/k_r_group.h"
 #include "config/k_r_int.h"
 #include "config/k_r_string.h"
+#include "ports/k_port_config.h"
 #include "ports/k_port_menus.h"
 #include "ports/k_port_settings.h"
-#include "ports/k_port_spec.h"
 #include "sources/t_script_settings.h"
 
 namespace {
@@ -173,9 +173,10 @@ void TSources::TakePort(int port, const KRString* except) {
     KRString* setting = static_cast<KRGroup*>(node)->LookupString(u"SerialPort");
     if (!setting || setting == except) continue;
     const KString& spec = setting->Value();
-    if (KPortSpec::PortNumber(spec) != port) continue;
-    setting->SetValue(KPortSpec::FormatSerial(0, KPortSpec::Baud(spec), KPortSpec::DataBits(spec),
-                                              KPortSpec::Parity(spec), KPortSpec::StopBits(spec)));
+    if (KPortConfig::PortNumber(spec) != port) continue;
+    setting->SetValue(
+        KPortConfig::FormatSerial(0, KPortConfig::Baud(spec), KPortConfig::DataBits(spec),
+                                  KPortConfig::Parity(spec), KPortConfig::StopBits(spec)));
   }
 }
 
@@ -229,7 +230,7 @@ KString TSources::Status(const KRGroup& subgroup) const {
   KRString* setting = const_cast<KRGroup&>(subgroup).LookupString(u"SerialPort");
   TSource* source = FindBySetting(setting);
   if (!setting || !source) return text(u"NotLoaded");
-  if (KPortSpec::PortNumber(setting->Value()) == 0) return text(u"NotRunning");
+  if (KPortConfig::PortNumber(setting->Value()) == 0) return text(u"NotRunning");
   if (source->PortOpen() == 0) return text(u"Running");
   return text(u"NotConnected");
 }

@@ -8,8 +8,8 @@
 
 #include "base/k_x.h"
 #include "loopback.h"
+#include "ports/k_port_config.h"
 #include "ports/k_port_menus.h"
-#include "ports/k_port_spec.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 // one token by position and falls back to its default when the token is
 // missing or unreadable. Tokens are taken as they stand; only the parity
 // token has its blanks ignored.
-namespace KPortSpec {
+namespace KPortConfig {
 
 inline constexpr int kKindNone = 0;
 inline constexpr int kKindTCPConnect = -1;
@@ -62,4 +62,4 @@ KString FormatSerial(int port, int baud, int dataBitsCode, int parityCode, int s
 KString FormatNetwork(int kind, uint32_t address, uint16_t port);
 KString FormatAddress(uint32_t address);
 
-}  // namespace KPortSpec
+}  // namespace KPortConfig

@@ -6,8 +6,8 @@
 #include "base/k_stream_menu.h"
 #include "base/k_x.h"
 #include "ports/k_debug_port.h"
+#include "ports/k_port_config.h"
 #include "ports/k_port_menus.h"
-#include "ports/k_port_spec.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size > 4096) return 0;
@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
   }
 
-  using namespace KPortSpec;
+  using namespace KPortConfig;
   const int port = PortNumber(spec);
   const int baud = Baud(spec);
   const int bits = DataBits(spec);

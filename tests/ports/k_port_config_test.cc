@@ -1,4 +1,4 @@
-#include "ports/k_port_spec.h"
+#include "ports/k_port_config.h"
 
 #include <gtest/gtest.h>
 
@@ -12,13 +12,13 @@
 
 namespace {
 
-using namespace KPortSpec;
+using namespace KPortConfig;
 
 KString S(const char* text) {
   return KString(text);
 }
 
-TEST(KPortSpec, SerialTokensAndTheirDefaults) {
+TEST(KPortConfig, SerialTokensAndTheirDefaults) {
   const KString spec = S("3,19200,7,e,2");
   EXPECT_EQ(PortNumber(spec), 3);
   EXPECT_EQ(Baud(spec), 19200);
@@ -55,7 +55,7 @@ TEST(KPortSpec, SerialTokensAndTheirDefaults) {
   EXPECT_EQ(Baud(S("1,")), 9600);
 }
 
-TEST(KPortSpec, ParityLetterIgnoresCaseAndBlanks) {
+TEST(KPortConfig, ParityLetterIgnoresCaseAndBlanks) {
   EXPECT_EQ(Parity(S("1,9600,8, o ,1")), kParityOdd);
   EXPECT_EQ(Parity(S("1,9600,8,E")), kParityEven);
   EXPECT_EQ(Parity(S("1,9600,8,m")), kParityMark);
@@ -66,7 +66,7 @@ TEST(KPortSpec, ParityLetterIgnoresCaseAndBlanks) {
   EXPECT_EQ(Parity(S("1,9600,8,   ")), kParityNone);
 }
 
-TEST(KPortSpec, FirstTokenKinds) {
+TEST(KPortConfig, FirstTokenKinds) {
   EXPECT_EQ(PortNumber(S("0,9600,8,N,1.0")), 0);
   EXPECT_EQ(PortNumber(S("")), 0);
   EXPECT_EQ(PortNumber(S("COM1,9600")), 0);
@@ -76,14 +76,14 @@ TEST(KPortSpec, FirstTokenKinds) {
   EXPECT_EQ(PortNumber(S("010,9600")), 8);  // octal, as everywhere
 }
 
-TEST(KPortSpec, RefreshPeriodKeepsItsSign) {
+TEST(KPortConfig, RefreshPeriodKeepsItsSign) {
   EXPECT_EQ(RefreshMs(S("2,19200,7,E,1.0,500")), 500);
   EXPECT_EQ(RefreshMs(S("2,19200,7,E,1.0,-500")), -500);
   EXPECT_EQ(RefreshMs(S("2,19200,7,E,1.0,")), 0);
   EXPECT_EQ(RefreshMs(S("2,19200,7,E,1.0")), 0);
 }
 
-TEST(KPortSpec, NetworkTokens) {
+TEST(KPortConfig, NetworkTokens) {
   EXPECT_EQ(IPAddress(S("-2,0.0.0.0,2099")), 0u);
   EXPECT_EQ(IPAddress(S("-2,,2099")), 0u);
   EXPECT_EQ(IPAddress(S("-2")), 0u);
@@ -106,7 +106,7 @@ TEST(KPortSpec, NetworkTokens) {
   EXPECT_FALSE(Token(S("a,b"), -1, token));
 }
 
-TEST(KPortSpec, FormatterWritesWhatTheReadersRead) {
+TEST(KPortConfig, FormatterWritesWhatTheReadersRead) {
   EXPECT_EQ(FormatSerial(1, 9600, kDataBits8, kParityNone, kStopBits1), KString(u"1,9600,8,N,1.0"));
   EXPECT_EQ(FormatSerial(0, 9600, kDataBits8, kParityNone, kStopBits1), KString(u"0,9600,8,N,1.0"));
   EXPECT_EQ(FormatSerial(2, 19200, kDataBits7, kParityEven, kStopBits1, 500),

@@ -1,4 +1,4 @@
-#include "ports/k_port_spec.h"
+#include "ports/k_port_config.h"
 
 #include <arpa/inet.h>
 
@@ -6,7 +6,7 @@
 
 #include "base/k_number.h"
 
-namespace KPortSpec {
+namespace KPortConfig {
 
 namespace {
 
@@ -203,4 +203,4 @@ KString FormatNetwork(int kind, uint32_t address, uint16_t port) {
   return out;
 }
 
-}  // namespace KPortSpec
+}  // namespace KPortConfig
