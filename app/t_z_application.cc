@@ -14,6 +14,7 @@
 #include "app/t_error_text.h"
 #include "app/t_home.h"
 #include "app/t_profile_choice.h"
+#include "app/t_z_display_window.h"
 #include "app/t_z_control.h"
 #include "base/k_buffered_file.h"
 #include "base/k_file_extension.h"
@@ -30,6 +31,7 @@
 #include "ports/k_log.h"
 #include "ports/k_serial_port_info.h"
 #include "ports/k_socket.h"
+#include "render/t_display_placement.h"
 #include "sources/t_field_string_processor.h"
 #include "sources/t_sources.h"
 
@@ -262,7 +264,36 @@ void TZApplication::CreateSources() {
 }
 
 void TZApplication::CreateDisplayWindow() {
-  // FIXME: the display window arrives with its issue.
+  monitors_ = std::make_unique<KMonitorList>();
+  monitors_->Fill(KZScreen::PrimarySize(), KZScreen::PlatformMonitors());
+  const TStopwatch& watch = stopwatch_;
+  TDisplay::Clock clock = TDisplay::Clock::Monotonic();
+  if (watch.HasCounter()) {
+    clock.stamp10us = [&watch] {
+      unsigned stamp = 0;
+      watch.StartTimer(&stamp);
+      return static_cast<uint32_t>(stamp);
+    };
+  }
+  displayWindow_ = new TZDisplayWindow(*registry_, *monitors_, std::move(clock));
+  displayWindow_->show();
+  displayWindow_->Display().Refresh();
+  // --snapshot FILE.png[,MS] lets a headless or remote run be watched.
+  KString snapshot;
+  if (arguments_.OptionValue(KString("--snapshot"), snapshot) && !snapshot.IsEmpty()) {
+    int intervalMs = 1000;
+    const int comma = snapshot.FindLast(u',');
+    if (comma > 0) {
+      const std::string ms = snapshot.Mid(comma + 1).ToUtf8();
+      char* end = nullptr;
+      const long value = std::strtol(ms.c_str(), &end, 10);
+      if (end != ms.c_str() && *end == 0 && value > 0 && value <= 3600000) {
+        intervalMs = static_cast<int>(value);
+        snapshot.Truncate(comma);
+      }
+    }
+    displayWindow_->StartSnapshots(QString::fromStdU16String(snapshot.ToU16()), intervalMs);
+  }
 }
 
 void TZApplication::CreateMainWindow() {
@@ -278,6 +309,10 @@ void TZApplication::CloseWindows() {
   // before the profile is saved.
   delete control_;
   control_ = nullptr;
+  // Layouts belong to the main window's layout windows; the display only
+  // refers to one, so it goes after them.
+  delete displayWindow_;
+  displayWindow_ = nullptr;
 }
 
 void TZApplication::DeleteSources() {
@@ -358,8 +393,11 @@ bool TZApplication::FilterEvent(QObject* receiver, QEvent* event) {
 }
 
 bool TZApplication::OnIdle(int) {
-  // FIXME: run a pending external command (DDE issue) and give the display
-  // window its idle processing (display issue).
+  // FIXME: run a pending external command (DDE issue).
+  if (displayWindow_) {
+    displayWindow_->Display().Tick();
+    SetIdleSleep(displayWindow_->Display().SleepAfterPass() ? 1 : 0);
+  }
   if (captured_ && (captureMode_ & kCaptureRepeatEvent) && lastPointerEvent_) {
     std::unique_ptr<QEvent> repeat(lastPointerEvent_->clone());
     QCoreApplication::sendEvent(captured_.data(), repeat.get());

@@ -13,11 +13,13 @@
 
 class KLanguageFiles;
 class KLog;
+class KMonitorList;
 class KRegistry;
 class QMouseEvent;
 class TFieldStringProcessor;
 class TSources;
 class TZControl;
+class TZDisplayWindow;
 
 // The one application object: counts the running copies, builds the
 // process-wide objects in a fixed order, runs the event loop until the
@@ -82,6 +84,7 @@ class TZApplication : public KZApplication {
   KLog* Log() const { return log_.get(); }
   TSources* Sources() const { return sources_.get(); }
   TZControl* Control() const { return control_; }
+  TZDisplayWindow* DisplayWindow() const { return displayWindow_; }
 
   // A settings text, or the built-in one while the tree lacks it.
   KString Text(const KString& path, const KString& builtIn) const;
@@ -148,6 +151,8 @@ class TZApplication : public KZApplication {
   // registers carry across sources; it outlives the sources.
   std::unique_ptr<TFieldStringProcessor> processor_;
   std::unique_ptr<TSources> sources_;
+  std::unique_ptr<KMonitorList> monitors_;
+  TZDisplayWindow* displayWindow_ = nullptr;
   TZControl* control_ = nullptr;
 
   QPointer<QWidget> captured_;

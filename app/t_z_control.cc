@@ -5,6 +5,7 @@
 
 #include "app/t_main_window_geometry.h"
 #include "app/t_z_application.h"
+#include "app/t_z_display_window.h"
 #include "config/k_registry.h"
 #include "ports/k_log.h"
 #include "sources/t_sources.h"
@@ -76,7 +77,10 @@ bool TZControl::ExitQuery() {
 void TZControl::Tick() {
   ++ticks_;
   if (TSources* sources = application_.Sources()) sources->Poll();
-  // FIXME: tick the display window and the active layout window as each arrives.
+  if (TZDisplayWindow* display = application_.DisplayWindow()) {
+    display->Command(TZDisplayWindow::kTick);
+  }
+  // FIXME: tick the active layout window once layout windows exist.
 }
 
 namespace {
