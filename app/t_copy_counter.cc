@@ -13,6 +13,8 @@
 #include <set>
 #include <string>
 
+#include "ports/k_command_server.h"
+
 namespace {
 
 // Creates the folder private to this user; an existing folder must be ours.
@@ -38,9 +40,7 @@ TCopyCounter::~TCopyCounter() {
 }
 
 KString TCopyCounter::RuntimeFolder() {
-  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-  if (runtime && runtime[0] == '/') return KString(std::string(runtime) + "/Telvane");
-  return KString("/tmp/Telvane-" + std::to_string(getuid()));
+  return KString(KCommandServer::DefaultFolder());
 }
 
 int TCopyCounter::Acquire(const KString& folderName) {

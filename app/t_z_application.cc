@@ -7,6 +7,8 @@
 #include <QGuiApplication>
 #include <QLocale>
 #include <QMouseEvent>
+#include <QSocketNotifier>
+#include <QTimer>
 #include <QWidget>
 #include <cstdlib>
 #include <iostream>
@@ -28,11 +30,13 @@
 #include "config/k_registry.h"
 #include "gui/k_z_message_rules.h"
 #include "gui/k_z_message_window.h"
+#include "ports/k_command_server.h"
 #include "ports/k_log.h"
 #include "ports/k_serial_port_info.h"
 #include "ports/k_socket.h"
 #include "render/t_display_placement.h"
 #include "sources/t_field_string_processor.h"
+#include "sources/t_source_command.h"
 #include "sources/t_sources.h"
 
 namespace {
@@ -114,8 +118,57 @@ void TZApplication::RaisePriority() {
 }
 
 void TZApplication::StartDdeServer() {
-  // FIXME: the command socket of the DDE server arrives with its issue; until
-  // then the program runs without it, as after a failed start (without the alert).
+  commandServer_ = std::make_unique<KCommandServer>();
+  std::string error;
+  const bool listening = commandServer_->Listen(
+      TCopyCounter::RuntimeFolder().ToUtf8(),
+      [this](const std::string& command) {
+        if (!pendingCommand_.IsEmpty()) return false;
+        pendingCommand_.Clear();
+        pendingCommand_.AppendUtf8(command);
+        return true;
+      },
+      error);
+  if (!listening) {
+    commandServer_.reset();
+    std::cerr << "telvane: no external commands: " << error << "\n";
+    ReportError(1002);
+    return;
+  }
+  // The loop sleeps between passes; a client wakes it. While clients are
+  // still sending, a short timer keeps reading them.
+  commandPoller_ = std::make_unique<QTimer>();
+  commandPoller_->setInterval(5);
+  auto poll = [this] {
+    commandServer_->Poll();
+    if (commandServer_->ClientFds().empty()) {
+      commandPoller_->stop();
+    } else if (!commandPoller_->isActive()) {
+      commandPoller_->start();
+    }
+  };
+  QObject::connect(commandPoller_.get(), &QTimer::timeout, poll);
+  commandNotifier_ =
+      std::make_unique<QSocketNotifier>(commandServer_->Fd(), QSocketNotifier::Read);
+  QObject::connect(commandNotifier_.get(), &QSocketNotifier::activated, poll);
+}
+
+bool TZApplication::ParseOpenLayout(const KString& command, KString& path) {
+  const int comma = command.Find(u',');
+  if (comma < 0 || command.Left(comma) != KString("OpenLayout")) return false;
+  path = TSourceCommand::FirstField(command.View().substr(static_cast<size_t>(comma) + 1));
+  return !path.IsEmpty();
+}
+
+void TZApplication::RunPendingCommand() {
+  if (pendingCommand_.IsEmpty() || control_ == nullptr) return;
+  const KString command = pendingCommand_;
+  pendingCommand_.Clear();
+  KString path;
+  if (!ParseOpenLayout(command, path)) return;
+  SetWaitPointer(true);
+  control_->OpenLayoutFile(path);
+  SetWaitPointer(false);
 }
 
 void TZApplication::ChooseSettingsFile() {
@@ -393,7 +446,7 @@ bool TZApplication::FilterEvent(QObject* receiver, QEvent* event) {
 }
 
 bool TZApplication::OnIdle(int) {
-  // FIXME: run a pending external command (DDE issue).
+  RunPendingCommand();
   if (displayWindow_) {
     displayWindow_->Display().Tick();
     SetIdleSleep(displayWindow_->Display().SleepAfterPass() ? 1 : 0);

@@ -13,7 +13,10 @@
 
 class KLanguageFiles;
 class KLog;
+class KCommandServer;
 class KMonitorList;
+class QSocketNotifier;
+class QTimer;
 class KRegistry;
 class QMouseEvent;
 class TFieldStringProcessor;
@@ -86,6 +89,12 @@ class TZApplication : public KZApplication {
   TZControl* Control() const { return control_; }
   TZDisplayWindow* DisplayWindow() const { return displayWindow_; }
 
+  // An external command waiting for the next idle pass; empty when none.
+  const KString511& PendingCommand() const { return pendingCommand_; }
+  // The path of an "OpenLayout,path" command (the path may be quoted and
+  // then hold commas); false for any other command.
+  static bool ParseOpenLayout(const KString& command, KString& path);
+
   // A settings text, or the built-in one while the tree lacks it.
   KString Text(const KString& path, const KString& builtIn) const;
 
@@ -118,6 +127,8 @@ class TZApplication : public KZApplication {
   void CreateSources();
   void CreateDisplayWindow();
   void CreateMainWindow();
+  // Idle pass step 1.
+  void RunPendingCommand();
   // Shutdown, in order.
   void CloseWindows();
   void DeleteSources();
@@ -154,6 +165,11 @@ class TZApplication : public KZApplication {
   std::unique_ptr<KMonitorList> monitors_;
   TZDisplayWindow* displayWindow_ = nullptr;
   TZControl* control_ = nullptr;
+
+  std::unique_ptr<KCommandServer> commandServer_;
+  std::unique_ptr<QSocketNotifier> commandNotifier_;
+  std::unique_ptr<QTimer> commandPoller_;
+  KString511 pendingCommand_;
 
   QPointer<QWidget> captured_;
   int captureMode_ = 0;

@@ -74,6 +74,14 @@ bool TZControl::ExitQuery() {
   return true;
 }
 
+bool TZControl::OpenLayoutFile(const KString& path) {
+  // FIXME: open it in a layout window once layout windows exist.
+  KString line(u"OpenLayout ");
+  line.Append(path);
+  KLog::Log(line, KLog::kMessage);
+  return false;
+}
+
 void TZControl::Tick() {
   ++ticks_;
   if (TSources* sources = application_.Sources()) sources->Poll();

@@ -29,6 +29,10 @@ class TZControl : public KZControl {
 
   long long TickCount() const { return ticks_; }
 
+  // Opens a layout file as File|Open does with a chosen path; an open
+  // window of the same file comes to the front instead.
+  bool OpenLayoutFile(const KString& path);
+
   // A complete line a source received between its packets.
   void ExecuteSourceCommand(const KString& line);
   // Where the valid LayoutDraw and Trigger commands go. Until layouts are on
