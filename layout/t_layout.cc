@@ -291,13 +291,18 @@ int TLayout::Save(int flags) {
     target.SetExtension(KString(u"tln"));
     services.SetLastUsedPath(target.Path());
   }
+  return SaveTo(target.Path());
+}
+
+int TLayout::SaveTo(const KString& path) {
+  if (!state_) return kErrorMemory;
   TWaitCursorScope wait;
   try {
-    WriteFile(target.Path());
+    WriteFile(path);
   } catch (const KX& error) {
     return error.Code();
   }
-  file_.SetPath(target.Path());
+  file_.SetPath(path);
   untitled_ = false;
   return 0;
 }

@@ -85,6 +85,9 @@ class TLayout : public KMessageObject, public TSources::PacketConsumer {
   int MakeUntitled();
   int Load(KFile& file, int flags);
   int Save(int flags);
+  // Writes the layout to `path` (replacing the file whole) and takes that
+  // path; the error code or 0.
+  int SaveTo(const KString& path);
 
   // The layout record. LoadContent reads into a fresh state and takes it
   // only when the whole record was read; otherwise the layout is unchanged
