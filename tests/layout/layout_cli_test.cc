@@ -1,6 +1,7 @@
 // telvane-cli layout, run in-process: dump and build are each other's inverse.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -79,7 +80,8 @@ TEST_F(LayoutCliTest, DumpAndBuildRoundTripEveryKind) {
   ASSERT_EQ(Run({"layout", "build", Path("every.json"), "--out", Path("every.tln")}), 0)
       << lastError;
   std::string dumped;
-  ASSERT_EQ(Run({"layout", "dump", Path("every.tln")}, &dumped), 0) << lastError;
+  ASSERT_EQ(Run({"layout", "dump", "--pretty", Path("every.tln")}, &dumped), 0) << lastError;
+  EXPECT_GT(std::count(dumped.begin(), dumped.end(), '\n'), 50);
   const json document = json::parse(dumped);
   EXPECT_EQ(document["version"], "3.5");
   EXPECT_EQ(document["counter"], 12);
@@ -114,8 +116,8 @@ TEST_F(LayoutCliTest, ALayoutSavedByTheProgramSurvivesDumpAndBuild) {
   layout.SetSourceSelected(4, true);
   ASSERT_EQ(layout.SaveTo(KString(Path("saved.tln").c_str())), 0);
   std::string dumped;
-  ASSERT_EQ(Run({"layout", "dump", "--compact", Path("saved.tln")}, &dumped), 0);
-  EXPECT_EQ(dumped.find('\n'), dumped.size() - 1);
+  ASSERT_EQ(Run({"layout", "dump", Path("saved.tln")}, &dumped), 0);
+  EXPECT_EQ(dumped.find('\n'), dumped.size() - 1);  // one JSON line
   Write("saved.json", dumped);
   ASSERT_EQ(Run({"layout", "build", Path("saved.json"), "--out", Path("rebuilt.tln")}), 0)
       << lastError;

@@ -1,6 +1,6 @@
 // telvane-cli layout: a layout file as JSON and back, so layouts can be
 // made, compared and mended by hand.
-//   layout dump FILE.tln                  the whole layout as one JSON document
+//   layout dump FILE.tln [--pretty]       the whole layout as one JSON document
 //   layout build FILE.json --out FILE.tln  the inverse
 // build writes the JSON as a record of the current versions, reads that
 // through the program's own loader (so it is checked exactly as the program
@@ -37,7 +37,7 @@ struct Options {
   std::string input;
   std::string json;
   std::string out;
-  bool compact = false;
+  bool pretty = false;
   CLI::App* dump = nullptr;
   CLI::App* build = nullptr;
 } options;
@@ -317,7 +317,7 @@ int Dump() {
               << "\n";
     return 1;
   }
-  std::cout << LayoutJson(layout).dump(options.compact ? -1 : 2, ' ', false,
+  std::cout << LayoutJson(layout).dump(options.pretty ? 2 : -1, ' ', false,
                                        json::error_handler_t::replace)
             << '\n';
   return 0;
@@ -372,7 +372,8 @@ CLI::App* Add(CLI::App& app) {
   sub->require_subcommand(1);
   options.dump = sub->add_subcommand("dump", "Print a layout file (*.tln) as JSON");
   options.dump->add_option("file", options.input, "the layout file")->required();
-  options.dump->add_flag("--compact", options.compact, "one line instead of an indented document");
+  options.dump->add_flag("--pretty", options.pretty,
+                         "an indented document for reading, diffing and editing");
   options.build = sub->add_subcommand("build", "Make a layout file from JSON as dump prints it");
   options.build->add_option("file", options.json, "the JSON file")->required();
   options.build->add_option("--out", options.out, "the layout file to write")->required();
