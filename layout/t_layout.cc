@@ -314,6 +314,7 @@ void TLayout::WriteFile(const KString& path) const {
   StoreContent(record);
 
   const std::string target = path.ToUtf8();
+  if (target.empty()) throw KXStream(KErrors::kFileOpen, 0);
   struct stat existing {};
   const bool exists = ::stat(target.c_str(), &existing) == 0;
   if (exists && (S_ISDIR(existing.st_mode) || ::access(target.c_str(), W_OK) != 0))

@@ -298,6 +298,10 @@ TEST_F(LayoutFileTest, UntitledNamesCountUpAndSkipExistingFiles) {
 }
 
 TEST_F(LayoutFileTest, SaveNeedsItsFlagAndAPathFromTheDialog) {
+  // Neither untitled nor loaded: there is nowhere to write.
+  TLayout nameless;
+  EXPECT_EQ(nameless.Save(TLayout::kSave), 3002);
+
   TLayout layout;
   ASSERT_EQ(layout.MakeUntitled(), 0);
   EXPECT_EQ(layout.Save(0), 0);
