@@ -30,6 +30,8 @@
 #include "config/k_registry.h"
 #include "gui/k_z_message_rules.h"
 #include "gui/k_z_message_window.h"
+#include "layout/t_layout.h"
+#include "layout/t_layout_object.h"
 #include "layout/t_layout_services.h"
 #include "ports/k_command_server.h"
 #include "ports/k_log.h"
@@ -332,6 +334,18 @@ void TZApplication::CreateDisplayWindow() {
     };
   }
   displayWindow_ = new TZDisplayWindow(*registry_, *monitors_, std::move(clock));
+  TDisplay& display = displayWindow_->Display();
+  TLayoutServices& layouts = TLayoutServices::Get();
+  layouts.SetRedrawObserver([&display](TLayout& layout, TLayoutObject& object) {
+    display.RedrawObject(&layout, object.Rect());
+  });
+  layouts.SetLayoutClosing([&display](TLayout& layout) {
+    if (display.Layout() == &layout) display.SetLayout(nullptr, -1);
+  });
+  layouts.SetDisplaySize([&display](KPoint& size) {
+    size = display.Geometry().ScreenSize();
+    return size.x > 0 && size.y > 0;
+  });
   displayWindow_->show();
   displayWindow_->Display().Refresh();
   // --snapshot FILE.png[,MS] lets a headless or remote run be watched.
@@ -367,6 +381,10 @@ void TZApplication::CloseWindows() {
   control_ = nullptr;
   // Layouts belong to the main window's layout windows; the display only
   // refers to one, so it goes after them.
+  TLayoutServices& layouts = TLayoutServices::Get();
+  layouts.SetRedrawObserver({});
+  layouts.SetLayoutClosing({});
+  layouts.SetDisplaySize({});
   delete displayWindow_;
   displayWindow_ = nullptr;
 }

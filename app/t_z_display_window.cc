@@ -9,7 +9,7 @@
 #include <cstdio>
 
 #include "config/k_r_group.h"
-#include "render/t_display_keys.h"
+#include "layout/t_trigger.h"
 
 void TZDisplayWindow::Surface::CopyBlock(const KRect& to, const uint32_t* pixels) {
   KMemorySurface::CopyBlock(to, pixels);
@@ -123,11 +123,14 @@ void TZDisplayWindow::keyPressEvent(QKeyEvent* event) {
   if (ch < 32 && event->key() >= 32 && event->key() <= 127) {
     ch = static_cast<char16_t>(event->key());
   }
-  const KString name =
-      DisplayKeyTriggerName(mods & Qt::ShiftModifier, mods & Qt::ControlModifier,
-                            mods & Qt::AltModifier, functionKey, ch);
-  if (layout != nullptr && !name.IsEmpty()) {
-    layout->KeyTrigger(name);
+  const bool shift = mods & Qt::ShiftModifier;
+  const bool control = mods & Qt::ControlModifier;
+  const bool alt = mods & Qt::AltModifier;
+  TTrigger trigger;
+  const bool named = functionKey > 0 ? TTrigger::ForFunctionKey(functionKey, shift, control, alt, trigger)
+                                     : TTrigger::ForCharacter(ch, shift, control, alt, trigger);
+  if (layout != nullptr && named) {
+    layout->KeyTrigger(trigger.Name());
     return;
   }
   KZScreen::keyPressEvent(event);

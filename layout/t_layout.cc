@@ -16,6 +16,7 @@
 #include "base/k_x.h"
 #include "layout/t_layout_object.h"
 #include "layout/t_layout_services.h"
+#include "layout/t_trigger.h"
 #include "layout/t_wait_cursor_scope.h"
 #include "sources/t_definition_index.h"
 
@@ -158,6 +159,14 @@ void TLayout::ExpireTriggers() {
 
 void TLayout::ClearValues() {
   for (KListItem* item : state_->objects.Items()) AsObject(item)->ClearValue();
+}
+
+void TLayout::TickObjects() {
+  ExpireTriggers();
+}
+
+void TLayout::KeyTrigger(const KString& name) {
+  OnTrigger(TTrigger(name, TTrigger::kToggle));
 }
 
 void TLayout::Draw(TDisplay& display, const KRect& area) {

@@ -8,6 +8,7 @@
 #include "base/k_rect.h"
 #include "layout/k_message_object.h"
 #include "layout/t_layout_state.h"
+#include "render/t_display_content.h"
 #include "sources/t_sources.h"
 
 class KStream;
@@ -20,7 +21,9 @@ class TTrigger;
 // The root of its objects' message tree: it hands out their ids, takes their
 // change messages (modified flag, undo snapshot flag, update brackets) and
 // relays packets and triggers to them.
-class TLayout : public KMessageObject, public TSources::PacketConsumer {
+class TLayout : public KMessageObject,
+                public TSources::PacketConsumer,
+                public TDisplayContent {
  public:
   static constexpr int32_t kVersion = 0x30005;
   static constexpr int32_t kOldestVersion = 0x30003;
@@ -39,6 +42,14 @@ class TLayout : public KMessageObject, public TSources::PacketConsumer {
 
   // TSources::PacketConsumer
   void PacketComplete(TSource& source, TFields& definition) override;
+
+  // TDisplayContent: what the display asks of the layout it shows.
+  KColor DisplayBackground() const override { return Background(); }
+  void DrawBand(TDisplay& display, const KRect& band) override { Draw(display, band); }
+  void TickObjects() override;
+  void ClearObjectValues() override { ClearValues(); }
+  // A key typed on the display toggles the trigger of that name.
+  void KeyTrigger(const KString& name) override;
 
   // Content; each sends message 1 when it changed something.
   bool SetBackground(KColor color);

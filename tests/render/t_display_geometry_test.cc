@@ -5,7 +5,6 @@
 #include "config/k_default_settings.h"
 #include "config/k_r_int.h"
 #include "config/k_registry.h"
-#include "render/t_display_keys.h"
 #include "render/t_display_placement.h"
 
 namespace {
@@ -115,14 +114,6 @@ TEST(TDisplayPlacement, CustomRectangleIsCutAndMovesInTwoSteps) {
 
   delete p.settings.Lookup(u"\\Display\\Top");
   EXPECT_FALSE(p.Compute().valid);
-}
-
-TEST(DisplayKeyTriggerName, ModifiersThenKey) {
-  EXPECT_EQ(DisplayKeyTriggerName(true, true, false, 12, 0), KString("S+C+F12"));
-  EXPECT_EQ(DisplayKeyTriggerName(false, true, false, 5, 0), KString("C+F5"));
-  EXPECT_EQ(DisplayKeyTriggerName(true, false, false, 0, u'A'), KString("S+A"));
-  EXPECT_TRUE(DisplayKeyTriggerName(false, false, true, 0, 0).IsEmpty());
-  EXPECT_TRUE(DisplayKeyTriggerName(false, false, false, 25, 0).IsEmpty());
 }
 
 }  // namespace
