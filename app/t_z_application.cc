@@ -27,6 +27,7 @@
 #include "config/k_registry.h"
 #include "gui/k_z_message_rules.h"
 #include "gui/k_z_message_window.h"
+#include "layout/t_layout_services.h"
 #include "ports/k_log.h"
 #include "ports/k_serial_port_info.h"
 #include "ports/k_socket.h"
@@ -229,9 +230,10 @@ void TZApplication::StartPorts() {
 }
 
 void TZApplication::ReadSubsystemSettings() {
-  // FIXME: time separators and wind units, object labels, text, bitmap and
-  // video-display settings, layout resize mode, source defaults, editor
-  // scale and grid, monitor functions: each arrives with its subsystem.
+  TLayoutServices::Get().ReadSettings(*registry_, programFile_.Path());
+  // FIXME: time separators and wind units, bitmap and video-display
+  // settings, source defaults, editor scale and grid, monitor functions:
+  // each arrives with its subsystem.
 }
 
 void TZApplication::RegisterFileTypes() {
@@ -258,6 +260,7 @@ void TZApplication::CreateSources() {
     if (control_) control_->ExecuteSourceCommand(line);
   });
   sources_->Create();
+  TLayoutServices::Get().ConnectSources(sources_.get());
   // FIXME: the 3D font list arrives with its issue.
 }
 
@@ -281,6 +284,7 @@ void TZApplication::CloseWindows() {
 }
 
 void TZApplication::DeleteSources() {
+  TLayoutServices::Get().ConnectSources(nullptr);
   sources_.reset();
   processor_.reset();
   // FIXME: delete the 3D font list once it exists.
