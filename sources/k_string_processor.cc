@@ -220,7 +220,9 @@ void KStringProcessor::Run(std::u16string_view program, KString& out, int maxLen
               std::snprintf(digits, sizeof digits, "%*.*d", k, k, reg);
               break;
             case 3:
-              std::snprintf(digits, sizeof digits, "%0*.*d", k, k, reg);
+              // The precision already pads with zeros to k digits; a 0 flag
+              // would be ignored.
+              std::snprintf(digits, sizeof digits, "%*.*d", k, k, reg);
               break;
             case 4:
               std::snprintf(digits, sizeof digits, "%-*.*d", k, k, reg);

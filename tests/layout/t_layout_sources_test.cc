@@ -11,7 +11,6 @@
 #include "config/k_registry.h"
 #include "layout/t_layout.h"
 #include "layout/t_text_object.h"
-#include "ports/k_serial_port_info.h"
 #include "ports/k_socket.h"
 #include "ports/k_tcp_socket.h"
 #include "sources/t_field_string_processor.h"
@@ -56,7 +55,6 @@ class LayoutSourcesTest : public LayoutTest {
   void TearDown() override {
     TLayoutServices::Get().ConnectSources(nullptr);
     sources.reset();
-    KSerialPortInfo::Clear();
     LayoutTest::TearDown();
   }
 
