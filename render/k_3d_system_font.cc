@@ -63,7 +63,9 @@ bool K3DSystemFont::HasCharacter(char16_t character) {
 }
 
 int K3DSystemFont::LoadFlags() const {
-  return FT_LOAD_DEFAULT | FT_LOAD_NO_BITMAP;
+  // Light hinting snaps only vertically, so shapes and spacing keep their
+  // designed widths (and edge pixels their partial coverage).
+  return FT_LOAD_TARGET_LIGHT | FT_LOAD_NO_BITMAP;
 }
 
 bool K3DSystemFont::OpenFace() {
