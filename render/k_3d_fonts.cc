@@ -115,31 +115,68 @@ K3DFont* K3DFonts::Find(const KString& name) const {
   return font;
 }
 
-// fontconfig lists, for a family it knows, the families that stand in for
-// it (metric-compatible ones first: Liberation Sans for Arial), then a
-// generic name and its defaults. Only the part before the generic name is
-// specific to this family.
-K3DFont* K3DFonts::Substitute(const KString& name) const {
-  const std::string utf8 = name.ToUtf8();
+namespace {
+
+// The families fontconfig's own rules name for a pattern, with whether each
+// is bound strongly (a stand-in chosen for this very family, such as
+// Liberation Sans for Arial) or weakly (preferences for any family).
+std::vector<std::pair<std::string, bool>> SubstitutedFamilies(const std::string& name) {
+  std::vector<std::pair<std::string, bool>> families;
   FcPattern* pattern = FcPatternCreate();
-  FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(utf8.c_str()));
+  FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(name.c_str()));
   FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
-  K3DFont* found = nullptr;
-  FcChar8* family = nullptr;
-  for (int n = 0; !found && FcPatternGetString(pattern, FC_FAMILY, n, &family) == FcResultMatch;
+  FcValue value;
+  FcValueBinding binding = FcValueBindingWeak;
+  for (int n = 0; FcPatternGetWithBinding(pattern, FC_FAMILY, n, &value, &binding) == FcResultMatch;
        ++n) {
-    const char* text = reinterpret_cast<const char*>(family);
-    if (IsGenericFamily(text)) break;
-    const KString candidate{std::string_view(text)};
-    for (auto* font : fonts_.Items<K3DFont>()) {
-      if (!font->Name().IsEmpty() && font->Name().EqualsNoCase(candidate.View())) {
-        found = font;
-        break;
-      }
-    }
+    if (value.type != FcTypeString) continue;
+    families.emplace_back(reinterpret_cast<const char*>(value.u.s), binding != FcValueBindingWeak);
   }
   FcPatternDestroy(pattern);
-  return found;
+  return families;
+}
+
+// Whether fontconfig's preferences for the generic families mention `name`:
+// then it is a face fontconfig knows (Tahoma, Verdana) rather than a typo.
+bool IsKnownToFontconfig(const std::string& name) {
+  static const std::vector<std::string> known = [] {
+    std::vector<std::string> names;
+    for (const char* generic : {"sans-serif", "serif", "monospace", "cursive", "fantasy"}) {
+      for (const auto& [family, strong] : SubstitutedFamilies(generic)) names.push_back(family);
+    }
+    return names;
+  }();
+  return std::any_of(known.begin(), known.end(), [&](const std::string& family) {
+    return strcasecmp(family.c_str(), name.c_str()) == 0;
+  });
+}
+
+}  // namespace
+
+// A family this machine lacks: first the stand-ins fontconfig binds to it
+// strongly (its metric-compatible aliases); else, for a face fontconfig
+// knows, the first of its preferences that is installed. A name fontconfig
+// would meet only with its defaults for anything stays unknown.
+K3DFont* K3DFonts::Substitute(const KString& name) const {
+  const std::string utf8 = name.ToUtf8();
+  const auto families = SubstitutedFamilies(utf8);
+  auto installed = [&](const std::string& family) -> K3DFont* {
+    const KString candidate{std::string_view(family)};
+    for (auto* font : fonts_.Items<K3DFont>()) {
+      if (!font->Name().IsEmpty() && font->Name().EqualsNoCase(candidate.View())) return font;
+    }
+    return nullptr;
+  };
+  for (const auto& [family, strong] : families) {
+    if (!strong || IsGenericFamily(family.c_str())) continue;
+    if (K3DFont* font = installed(family)) return font;
+  }
+  if (!IsKnownToFontconfig(utf8)) return nullptr;
+  for (const auto& [family, strong] : families) {
+    if (IsGenericFamily(family.c_str())) continue;
+    if (K3DFont* font = installed(family)) return font;
+  }
+  return nullptr;
 }
 
 bool K3DFonts::Fit(KString& text, const K3DFontInfo& info, int& width,

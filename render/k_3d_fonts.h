@@ -49,9 +49,10 @@ class K3DFonts {
   const KList& Fonts() const { return fonts_; }
   // Exact name first, the last font found checked before all others. A
   // name no font carries (a layout made on a machine with other fonts)
-  // resolves to the family fontconfig names as its substitute, when that
-  // substitute is one of ours; a name fontconfig only maps to its generic
-  // default stays unknown.
+  // resolves to the stand-in fontconfig binds to it (Liberation Sans for
+  // Arial), or, for a face fontconfig knows by name, to its preferred
+  // installed substitute; a name fontconfig would meet only with its
+  // defaults for anything stays unknown. Answers are remembered per name.
   K3DFont* Find(const KString& name) const;
 
   bool Fit(KString& text, const K3DFontInfo& info, int& width,
