@@ -30,6 +30,8 @@
 #include "ports/k_log.h"
 #include "ports/k_serial_port_info.h"
 #include "ports/k_socket.h"
+#include "render/k_3d_fonts.h"
+#include "render/k_3d_sport_font.h"
 #include "sources/t_field_string_processor.h"
 #include "sources/t_sources.h"
 
@@ -258,7 +260,17 @@ void TZApplication::CreateSources() {
     if (control_) control_->ExecuteSourceCommand(line);
   });
   sources_->Create();
-  // FIXME: the 3D font list arrives with its issue.
+  CreateFonts();
+}
+
+void TZApplication::CreateFonts() {
+  // A new home gets the sport fonts shipped beside the program, so texts in
+  // the sport font show from the first run.
+  KString shipped;
+  KFile(THome::ExecutablePath(arguments_)).Directory(shipped);
+  shipped.Append(u"/fonts");
+  K3DSportFont::InstallShipped(shipped, home_);
+  fonts_ = std::make_unique<K3DFonts>(registry_.get(), home_);
 }
 
 void TZApplication::CreateDisplayWindow() {
@@ -283,7 +295,7 @@ void TZApplication::CloseWindows() {
 void TZApplication::DeleteSources() {
   sources_.reset();
   processor_.reset();
-  // FIXME: delete the 3D font list once it exists.
+  fonts_.reset();
 }
 
 void TZApplication::ReleaseSubsystems() {

@@ -11,6 +11,7 @@
 #include "base/k_string.h"
 #include "gui/k_z_application.h"
 
+class K3DFonts;
 class KLanguageFiles;
 class KLog;
 class KRegistry;
@@ -81,6 +82,7 @@ class TZApplication : public KZApplication {
   KRegistry* Registry() const { return registry_.get(); }
   KLog* Log() const { return log_.get(); }
   TSources* Sources() const { return sources_.get(); }
+  K3DFonts* Fonts() const { return fonts_.get(); }
   TZControl* Control() const { return control_; }
 
   // A settings text, or the built-in one while the tree lacks it.
@@ -113,6 +115,7 @@ class TZApplication : public KZApplication {
   void ReadSubsystemSettings();
   void RegisterFileTypes();
   void CreateSources();
+  void CreateFonts();
   void CreateDisplayWindow();
   void CreateMainWindow();
   // Shutdown, in order.
@@ -148,6 +151,7 @@ class TZApplication : public KZApplication {
   // registers carry across sources; it outlives the sources.
   std::unique_ptr<TFieldStringProcessor> processor_;
   std::unique_ptr<TSources> sources_;
+  std::unique_ptr<K3DFonts> fonts_;
   TZControl* control_ = nullptr;
 
   QPointer<QWidget> captured_;

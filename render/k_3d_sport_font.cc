@@ -24,6 +24,29 @@ int K3DSportFont::LoadDirectory(const KString& directory) {
   return sizes_.Count();
 }
 
+int K3DSportFont::InstallShipped(const KString& shipped, const KString& home) {
+  auto pattern = [](const KString& directory) {
+    KString path(directory);
+    path.Append(u"/*.fnt");
+    return KFile(path);
+  };
+  KFileInfo present;
+  if (present.Next(pattern(home))) return 0;
+  int copied = 0;
+  KFileInfo search;
+  const KFile from = pattern(shipped);
+  while (search.Next(from)) {
+    KString source(shipped);
+    source.Append(u'/');
+    source.Append(search.Name());
+    KString target(home);
+    target.Append(u'/');
+    target.Append(search.Name());
+    if (KFile(source).CopyTo(KFile(target))) ++copied;
+  }
+  return copied;
+}
+
 bool K3DSportFont::AddSize(K3DSportSize* size) {
   const int key = size->SpaceHeight();
   if (key <= 0 || sizes_.Get(key) != nullptr) {

@@ -20,6 +20,11 @@ class K3DSportFont : public K3DFont {
   // Of two files with the same size the first (in name order) stays. A file
   // without a space glyph has size 0, which no text can choose; it is left out.
   int LoadDirectory(const KString& directory);
+  // Copies the "*.fnt" files of `shipped` into `home` when `home` has none,
+  // so a new home starts with the fonts the program ships. Returns the
+  // number of files copied.
+  static int InstallShipped(const KString& shipped, const KString& home);
+
   // Takes ownership; false (and deleted) when its size is 0 or taken.
   bool AddSize(K3DSportSize* size);
   const K3DSportSize* FindSize(int size) const;

@@ -141,6 +141,22 @@ TEST_F(K3DSportFontTest, SizesFromTheFilesOfAFolder) {
   EXPECT_EQ(none.DefaultSize(), 0);
 }
 
+TEST(K3DSportFontInstall, ShippedFontsGoIntoAHomeWithoutAny) {
+  TempDir shipped;
+  TempDir home;
+  WriteFile(shipped.File("a40.fnt"), SizeFile(40));
+  WriteFile(shipped.File("b83.fnt"), SizeFile(83));
+  EXPECT_EQ(K3DSportFont::InstallShipped(KString(shipped.Path()), KString(home.Path())), 2);
+  K3DSportFont font;
+  EXPECT_EQ(font.LoadDirectory(KString(home.Path())), 2);
+  // A home with its own sport fonts keeps exactly those.
+  TempDir own;
+  WriteFile(own.File("mine.fnt"), SizeFile(16));
+  EXPECT_EQ(K3DSportFont::InstallShipped(KString(shipped.Path()), KString(own.Path())), 0);
+  K3DSportFont kept;
+  EXPECT_EQ(kept.LoadDirectory(KString(own.Path())), 1);
+}
+
 TEST_F(K3DSportFontTest, InksTakeTheTextColours) {
   K3DFontInfo info;
   uint32_t inks[K3DSportGlyph::kInks];
