@@ -1,8 +1,10 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "render/k_3d_font.h"
 
@@ -112,34 +114,54 @@ void K3DSystemFont::Compose(const Raster& r, int threshold, const T* ramp, T bor
   const int d = r.shadow;
   const int wt = r.inkWidth;
   const int h = r.inkHeight;
-  for (int i = 0, n = w * r.height; i < n; ++i) out[i] = background;
-  auto isInk = [&](int y, int x) {
-    return y >= 0 && y < h && x >= 0 && x < wt && r.levels[y * r.stride + x] >= threshold;
-  };
-  // The glyph with its border, pushed D pixels down and to the right.
+  std::fill(out, out + static_cast<size_t>(w) * r.height, background);
+  if (wt <= 0 || h <= 0) return;
+  // The outline E: every block pixel within B of an ink pixel, the ink
+  // included, found by dilating rows and then columns. The shadow is E
+  // pushed 1 to D pixels down and to the right; on top of it E's non-ink
+  // pixels take the border and the ink its face colour. Grown, never shrunk.
+  const int ew = wt + 2 * b;
+  const int eh = h + 2 * b;
+  static std::vector<uint8_t> rows;
+  static std::vector<uint8_t> outline;
+  if (rows.size() < static_cast<size_t>(ew) * h) rows.resize(static_cast<size_t>(ew) * h);
+  if (outline.size() < static_cast<size_t>(ew) * eh) outline.resize(static_cast<size_t>(ew) * eh);
   for (int y = 0; y < h; ++y) {
+    const uint8_t* level = r.levels + static_cast<size_t>(y) * r.stride;
+    uint8_t* row = rows.data() + static_cast<size_t>(y) * ew;
+    std::fill(row, row + ew, uint8_t{0});
     for (int x = 0; x < wt; ++x) {
-      if (!isInk(y, x)) continue;
-      for (int k = 1; k <= d; ++k) out[(b + y + k) * w + b + x + k] = shadow;
-      for (int i = -b; i <= b; ++i) {
-        for (int j = -b; j <= b; ++j) {
-          if (isInk(y + i, x + j)) continue;
-          for (int k = 1; k <= d; ++k) out[(b + y + i + k) * w + b + x + j + k] = shadow;
-        }
+      if (level[x] < threshold) continue;
+      for (int j = 0; j <= 2 * b; ++j) row[x + j] = 1;
+    }
+  }
+  std::fill(outline.begin(), outline.begin() + static_cast<size_t>(ew) * eh, uint8_t{0});
+  for (int y = 0; y < h; ++y) {
+    const uint8_t* row = rows.data() + static_cast<size_t>(y) * ew;
+    for (int i = 0; i <= 2 * b; ++i) {
+      uint8_t* to = outline.data() + static_cast<size_t>(y + i) * ew;
+      for (int x = 0; x < ew; ++x) to[x] |= row[x];
+    }
+  }
+  for (int by = 0; by < eh; ++by) {
+    const uint8_t* e = outline.data() + static_cast<size_t>(by) * ew;
+    for (int k = 1; k <= d; ++k) {
+      T* to = out + static_cast<size_t>(by + k) * w + k;
+      for (int bx = 0; bx < ew; ++bx) {
+        if (e[bx]) to[bx] = shadow;
       }
     }
   }
-  // Only non-ink neighbours take the border, so a later pixel never turns
-  // an ink pixel into border.
-  for (int y = 0; y < h; ++y) {
-    for (int x = 0; x < wt; ++x) {
-      if (!isInk(y, x)) continue;
-      for (int i = -b; i <= b; ++i) {
-        for (int j = -b; j <= b; ++j) {
-          if (!isInk(y + i, x + j)) out[(b + y + i) * w + b + x + j] = border;
-        }
-      }
-      out[(b + y) * w + b + x] = ramp[r.levels[y * r.stride + x]];
+  for (int by = 0; by < eh; ++by) {
+    const uint8_t* e = outline.data() + static_cast<size_t>(by) * ew;
+    const int y = by - b;
+    const uint8_t* level = y >= 0 && y < h ? r.levels + static_cast<size_t>(y) * r.stride : nullptr;
+    T* to = out + static_cast<size_t>(by) * w;
+    for (int bx = 0; bx < ew; ++bx) {
+      if (!e[bx]) continue;
+      const int x = bx - b;
+      const bool ink = level != nullptr && x >= 0 && x < wt && level[x] >= threshold;
+      to[bx] = ink ? ramp[level[x]] : border;
     }
   }
 }
