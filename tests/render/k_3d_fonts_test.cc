@@ -48,7 +48,9 @@ TEST_F(K3DFontsTest, SportFontFirstThenFamiliesByName) {
   for (const auto* font : fonts.Fonts().Items<K3DFont>()) {
     if (font == first) continue;
     EXPECT_FALSE(font->IsBitmapFont());
-    if (previous) EXPECT_LE(previous->Name().Compare(font->Name().View(), true), 0);
+    if (previous) {
+      EXPECT_LE(previous->Name().Compare(font->Name().View(), true), 0);
+    }
     sawTestFont |= font->Name() == KString("Telvane Test");
     previous = font;
   }
