@@ -114,6 +114,7 @@ bool K3DSystemFont::OpenFace() {
 // becomes `height` pixels; `charWidth` pixels is the average character width,
 // 0 keeping the proportions.
 bool K3DSystemFont::SetScale(int height, int charWidth) {
+  loaded_ = -1;
   const TT_OS2* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(face_, FT_SFNT_OS2));
   long ascender = face_->ascender;
   long descender = -face_->descender;
@@ -148,9 +149,11 @@ bool K3DSystemFont::SetScale(int height, int charWidth) {
 }
 
 bool K3DSystemFont::MeasureGlyph(uint32_t glyph, Ink& ink) {
+  loaded_ = -1;
   if (FT_Load_Glyph(face_, glyph, LoadFlags()) != 0) return false;
   FT_GlyphSlot slot = face_->glyph;
   if (embolden_) FT_GlyphSlot_Embolden(slot);
+  loaded_ = static_cast<long>(glyph);
   ink.advance = Round26(slot->advance.x);
   if (slot->format != FT_GLYPH_FORMAT_OUTLINE || slot->outline.n_points == 0) {
     ink.a = 0;
@@ -184,6 +187,7 @@ bool K3DSystemFont::DigitInk(int& minA, int& minC) {
 }
 
 bool K3DSystemFont::Shape(std::u16string_view text, long& advance) {
+  loaded_ = -1;  // shaping loads glyphs into the slot too
   hb_buffer_reset(hbBuffer_);
   hb_buffer_add_utf16(hbBuffer_, reinterpret_cast<const uint16_t*>(text.data()),
                       static_cast<int>(text.size()), 0, static_cast<int>(text.size()));
@@ -221,9 +225,13 @@ void K3DSystemFont::BlitGlyph(int x, int y, uint8_t* surface, int stride, int wi
 bool K3DSystemFont::Render(std::u16string_view text, bool singleCharacter, int penX, int baseline,
                            uint8_t* surface, int stride, int width, int height) {
   auto drawGlyph = [&](uint32_t glyph, long x26, long y26) {
-    if (FT_Load_Glyph(face_, glyph, LoadFlags()) != 0) return;
     FT_GlyphSlot slot = face_->glyph;
-    if (embolden_) FT_GlyphSlot_Embolden(slot);
+    // A single character was measured just before: its outline is still loaded.
+    if (loaded_ != static_cast<long>(glyph)) {
+      if (FT_Load_Glyph(face_, glyph, LoadFlags()) != 0) return;
+      if (embolden_) FT_GlyphSlot_Embolden(slot);
+    }
+    loaded_ = -1;
     const long fracX = x26 & 63;
     const long fracY = y26 & 63;
     if ((fracX || fracY) && slot->format == FT_GLYPH_FORMAT_OUTLINE)

@@ -104,6 +104,7 @@ class K3DSystemFont : public K3DFont {
   int digitMinA_ = 0;
   int digitMinC_ = 0;
   bool digitValid_ = false;
+  long loaded_ = -1;  // glyph whose outline the face's slot holds, or -1
 };
 
 template <class T>
