@@ -37,6 +37,8 @@
 #include "ports/k_log.h"
 #include "ports/k_serial_port_info.h"
 #include "ports/k_socket.h"
+#include "render/k_3d_fonts.h"
+#include "render/k_3d_sport_font.h"
 #include "render/t_display_placement.h"
 #include "sources/t_field_string_processor.h"
 #include "sources/t_source_command.h"
@@ -318,7 +320,17 @@ void TZApplication::CreateSources() {
   });
   sources_->Create();
   TLayoutServices::Get().ConnectSources(sources_.get());
-  // FIXME: the 3D font list arrives with its issue.
+  CreateFonts();
+}
+
+void TZApplication::CreateFonts() {
+  // A new home gets the sport fonts shipped beside the program, so texts in
+  // the sport font show from the first run.
+  KString shipped;
+  KFile(THome::ExecutablePath(arguments_)).Directory(shipped);
+  shipped.Append(u"/fonts");
+  K3DSportFont::InstallShipped(shipped, home_);
+  fonts_ = std::make_unique<K3DFonts>(registry_.get(), home_);
 }
 
 void TZApplication::CreateDisplayWindow() {
@@ -393,7 +405,7 @@ void TZApplication::DeleteSources() {
   TLayoutServices::Get().ConnectSources(nullptr);
   sources_.reset();
   processor_.reset();
-  // FIXME: delete the 3D font list once it exists.
+  fonts_.reset();
 }
 
 void TZApplication::ReleaseSubsystems() {

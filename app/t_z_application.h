@@ -11,6 +11,7 @@
 #include "base/k_string.h"
 #include "gui/k_z_application.h"
 
+class K3DFonts;
 class KLanguageFiles;
 class KLog;
 class KCommandServer;
@@ -86,6 +87,7 @@ class TZApplication : public KZApplication {
   KRegistry* Registry() const { return registry_.get(); }
   KLog* Log() const { return log_.get(); }
   TSources* Sources() const { return sources_.get(); }
+  K3DFonts* Fonts() const { return fonts_.get(); }
   TZControl* Control() const { return control_; }
   TZDisplayWindow* DisplayWindow() const { return displayWindow_; }
 
@@ -125,6 +127,7 @@ class TZApplication : public KZApplication {
   void ReadSubsystemSettings();
   void RegisterFileTypes();
   void CreateSources();
+  void CreateFonts();
   void CreateDisplayWindow();
   void CreateMainWindow();
   // Idle pass step 1.
@@ -162,6 +165,7 @@ class TZApplication : public KZApplication {
   // registers carry across sources; it outlives the sources.
   std::unique_ptr<TFieldStringProcessor> processor_;
   std::unique_ptr<TSources> sources_;
+  std::unique_ptr<K3DFonts> fonts_;
   std::unique_ptr<KMonitorList> monitors_;
   TZDisplayWindow* displayWindow_ = nullptr;
   TZControl* control_ = nullptr;
