@@ -8,6 +8,7 @@
 #include "layout/t_layout.h"
 #include "layout/t_layout_services.h"
 #include "layout/t_object_dialog_factory.h"
+#include "render/t_display.h"
 #include "sources/t_field.h"
 
 TTextObject::TTextObject() {
@@ -62,9 +63,8 @@ void TTextObject::SetValue(const TField* field) {
   RequestRedraw();
 }
 
-void TTextObject::Draw(TDisplay& /*display*/) {
-  // FIXME: hand DisplayText() to the display's text block drawing once the
-  // display pipeline exists.
+void TTextObject::Draw(TDisplay& display) {
+  display.DrawTextBlock(font_, Rect(), DisplayText(), justification_, lines_);
 }
 
 const KString& TTextObject::DisplayText() const {

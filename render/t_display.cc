@@ -6,6 +6,9 @@
 
 #include "config/k_r_group.h"
 #include "ports/k_log.h"
+#include "render/k_3d_font_info.h"
+#include "render/k_3d_fonts.h"
+#include "render/k_color_table.h"
 
 namespace {
 
@@ -55,12 +58,6 @@ void TDisplay::ClientResized() {
 
 int TDisplay::Setting(const char16_t* path, int fallback) const {
   return settings_.LookupInt(path, fallback);
-}
-
-uint32_t TDisplay::Pixel(KColor color) const {
-  if (colorToPixel_) return colorToPixel_(color);
-  if (color.IsTransparent()) return kTransparent;
-  return color.IsDirect() ? color.Pixel() : 0;
 }
 
 void TDisplay::SetLogo(std::vector<uint8_t> pixels24) {
@@ -174,7 +171,7 @@ void TDisplay::DrawLayout(KRect rect, KPoint offset) {
     }
     band_ = KRect{rect.left, rect.top, rect.right, rect.top + rows - 1};
     std::fill_n(cache_.begin(), static_cast<size_t>(band_.Width()) * static_cast<size_t>(rows),
-                Pixel(background_));
+                KColorTable::Pixel(background_));
     if (layout_ != nullptr) layout_->DrawBand(*this, band_);
     if (!logo_.empty() && geometry_.ShowsLogo()) {
       const KRect logo = geometry_.LogoRect();
@@ -262,6 +259,63 @@ void TDisplay::DrawPixels(const KRect& dest, const void* pixels, int format, con
       // Blue-first bytes: the pixel is 0x00RRGGBB, the same number.
       cache_[index(x, y)] = value;
     }
+  }
+}
+
+namespace {
+
+struct GlyphPlacement {
+  TDisplay* display;
+  int left;
+  int top;
+};
+
+bool PlaceGlyph(const uint32_t* pixels, const KRect& block, void* user) {
+  const auto* at = static_cast<const GlyphPlacement*>(user);
+  const KRect rect{at->left + block.left, at->top + block.top, at->left + block.right,
+                   at->top + block.bottom};
+  // Blocks are clipped to the band only, never to the object's rectangle.
+  at->display->DrawPixels(rect, pixels, 32, rect, TDisplay::kTransparent);
+  return true;
+}
+
+}  // namespace
+
+void TDisplay::DrawTextBlock(const K3DFontInfo& info, const KRect& rect, const KString& text,
+                             int justification, int lines) {
+  K3DFonts* fonts = K3DFonts::Instance();
+  if (lines <= 0 || fonts == nullptr || !drawing_) return;
+  const int size = info.Size();
+  const int available = rect.Width();
+  int spacing = rect.Height() - lines * size;
+  if (lines > 2) spacing /= lines - 1;
+  int top = rect.top;
+  int consumed = 0;
+  for (int i = 0; i < lines && consumed < text.Length(); ++i) {
+    KString line = text.Mid(consumed);
+    K3DFontInfo fitted = info;
+    int width = available;
+    if (!fonts->Fit(line, fitted, width, nullptr) || line.IsEmpty()) return;
+    int consume = line.Length();
+    const bool cut = consumed + line.Length() < text.Length();
+    if (i < lines - 1 && cut) {
+      if (text.At(consumed + line.Length()) == u' ') {
+        ++consume;
+      } else if (const int space = line.FindLast(u' '); space >= 0) {
+        line.Truncate(space);
+        fitted = info;
+        width = available;
+        if (!fonts->Fit(line, fitted, width, nullptr) || line.Length() != space) return;
+        consume = space + 1;
+      }
+    }
+    int offset = 0;
+    if (justification == 1) offset = (available - width) / 2;
+    if (justification == 2) offset = available - width;
+    GlyphPlacement at{this, rect.left + std::max(offset, 0), top};
+    if (!fonts->Draw(line, fitted, PlaceGlyph, &at, nullptr)) return;
+    consumed += consume;
+    top += size + spacing;
   }
 }
 

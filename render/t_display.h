@@ -6,10 +6,12 @@
 
 #include "base/k_color.h"
 #include "base/k_rect.h"
+#include "base/k_string.h"
 #include "render/k_display_surface.h"
 #include "render/t_display_content.h"
 #include "render/t_display_geometry.h"
 
+class K3DFontInfo;
 class KRGroup;
 
 // The display pipeline: which layout is shown and when it changes, redraws
@@ -62,6 +64,10 @@ class TDisplay {
   // first, rows padded to 4 bytes), -24 (unpadded).
   void DrawPixels(const KRect& dest, const void* pixels, int format, const KRect& clip,
                   uint32_t key);
+  // `text` with `info` on at most `lines` lines of `rect`, broken at spaces;
+  // justification 0 left, 1 centre, 2 right.
+  void DrawTextBlock(const K3DFontInfo& info, const KRect& rect, const KString& text,
+                     int justification, int lines);
   bool IsDrawing() const { return drawing_; }
   const KRect& Band() const { return band_; }
 
@@ -78,15 +84,10 @@ class TDisplay {
   // when nothing is scheduled, so the event loop can sleep until then.
   int MillisecondsToNextWork() const;
 
-  // Pixel of a colour for the cache: index 0 is the transparent pixel.
-  using ColorToPixel = std::function<uint32_t(KColor)>;
-  void SetColorToPixel(ColorToPixel convert) { colorToPixel_ = std::move(convert); }
-
  private:
   enum Direction { kLeft = 2, kRight = 3, kUp = 4, kDown = 5 };
 
   int Setting(const char16_t* path, int fallback) const;
-  uint32_t Pixel(KColor color) const;
   void ResetScroll();
   void DrawLayout(KRect rect, KPoint offset);
   void CopyBandToScreens(const KRect& band);
@@ -101,7 +102,6 @@ class TDisplay {
   KDisplaySurface& surface_;
   Clock clock_;
   TDisplayGeometry geometry_;
-  ColorToPixel colorToPixel_;
   TDisplayContent* layout_ = nullptr;
   KColor background_ = KColor::Palette(7);
   uint32_t deadline_ = 0;

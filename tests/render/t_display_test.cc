@@ -2,6 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
+
+#include "render/k_3d_font_info.h"
+#include "render/k_3d_fonts.h"
+#include "render/k_3d_system_font.h"
 #include "tests/render/display_fixture.h"
 
 namespace {
@@ -318,6 +324,123 @@ TEST(TDisplayScroll, ExactCadenceKeepsTheAverageSpeed) {
     last = s.display.ScrollOffset();
   }
   EXPECT_EQ(steps, 17);
+}
+
+}  // namespace
+
+namespace {
+
+// Text blocks drawn with the bundled box font, so every edge is known.
+class TextBlock : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { ASSERT_TRUE(K3DFonts::AddFontFile(kFont)); }
+  void SetUp() override {
+    fonts_.Append(new K3DSystemFont(KString("Box"), kFont));
+    info_.SetFont(KString("Box"));
+    info_.SetSize(40);
+  }
+  // The rows and columns holding anything but the background, found in `area`.
+  static KRect Ink(const KMemorySurface& surface, const KRect& area, uint32_t background) {
+    KRect ink{area.right + 1, area.bottom + 1, area.left - 1, area.top - 1};
+    for (int y = area.top; y <= area.bottom; ++y) {
+      for (int x = area.left; x <= area.right; ++x) {
+        if (surface.Pixel(x, y) == background) continue;
+        ink = KRect{std::min(ink.left, x), std::min(ink.top, y), std::max(ink.right, x),
+                    std::max(ink.bottom, y)};
+      }
+    }
+    return ink;
+  }
+  struct Block : FakeContent {
+    const K3DFontInfo* info = nullptr;
+    KRect rect;
+    KString text;
+    int justification = 0;
+    int lines = 1;
+    void DrawBand(TDisplay& display, const KRect&) override {
+      display.DrawTextBlock(*info, rect, text, justification, lines);
+    }
+  };
+  Block Make(const KRect& rect, const char* text, int justification, int lines) {
+    Block block;
+    block.info = &info_;
+    block.rect = rect;
+    block.text = KString(text);
+    block.justification = justification;
+    block.lines = lines;
+    return block;
+  }
+
+  static inline const std::string kFont = std::string(TELVANE_TEST_DATA) + "/fonts/telvane-test.ttf";
+  K3DFonts fonts_;
+  K3DFontInfo info_;
+};
+
+TEST_F(TextBlock, ThreeLinesSpreadOverTheRectangleBreakingAtSpaces) {
+  DisplayFixture f(300, 150);
+  Block block = Make(KRect{0, 0, 299, 149}, "W W W", 0, 3);
+  // Only one W fits a line of 60 pixels, so each line takes one word.
+  block.rect.right = 59;
+  f.display.SetLayout(&block, -1);
+  f.display.Redraw();
+  const KRect first = Ink(f.surface, KRect{0, 0, 299, 54}, kBlue);
+  const KRect second = Ink(f.surface, KRect{0, 55, 299, 109}, kBlue);
+  const KRect third = Ink(f.surface, KRect{0, 110, 299, 149}, kBlue);
+  ASSERT_FALSE(first.IsEmpty());
+  // Line tops 0, 55 and 110: the same glyph lands 55 rows lower each time.
+  EXPECT_EQ(second.top - first.top, 55);
+  EXPECT_EQ(third.top - second.top, 55);
+  EXPECT_EQ(second.left, first.left);
+}
+
+TEST_F(TextBlock, JustificationPlacesTheFittedWidth) {
+  int lefts[3] = {};
+  int widths[3] = {};
+  for (int justification = 0; justification < 3; ++justification) {
+    DisplayFixture f(200, 40);
+    Block block = Make(KRect{0, 0, 199, 39}, "II", justification, 1);
+    f.display.SetLayout(&block, -1);
+    f.display.Redraw();
+    const KRect ink = Ink(f.surface, KRect{0, 0, 199, 39}, kBlue);
+    ASSERT_FALSE(ink.IsEmpty());
+    lefts[justification] = ink.left;
+    widths[justification] = ink.Width();
+  }
+  EXPECT_EQ(widths[0], widths[1]);
+  EXPECT_EQ(widths[1], widths[2]);
+  EXPECT_GT(lefts[1], lefts[0]);
+  EXPECT_GT(lefts[2], lefts[1]);
+  // Centred text leaves equal room on both sides, to a pixel.
+  const int rightRoom = 199 - (lefts[2] + widths[2] - 1);
+  EXPECT_NEAR(lefts[1] - lefts[0], (lefts[2] - lefts[0]) / 2, 1);
+  EXPECT_GE(rightRoom, 0);
+}
+
+TEST_F(TextBlock, GlyphsAreClippedToTheBandNotTheRectangle) {
+  DisplayFixture f(200, 60);
+  // A rectangle too narrow for its text still shows what was fitted, and
+  // the blocks may reach below the rectangle.
+  Block block = Make(KRect{10, 0, 199, 9}, "W", 0, 1);
+  f.display.SetLayout(&block, -1);
+  f.display.Redraw();
+  const KRect ink = Ink(f.surface, KRect{0, 0, 199, 59}, kBlue);
+  ASSERT_FALSE(ink.IsEmpty());
+  EXPECT_GT(ink.bottom, 9);
+  EXPECT_GE(ink.left, 10);
+  // Outside a band nothing is drawn.
+  f.display.DrawTextBlock(info_, KRect{0, 0, 199, 59}, KString("W"), 0, 1);
+}
+
+TEST_F(TextBlock, NoLinesOrNoFontDrawsNothing) {
+  DisplayFixture f(100, 40);
+  Block block = Make(KRect{0, 0, 99, 39}, "II", 0, 0);
+  f.display.SetLayout(&block, -1);
+  f.display.Redraw();
+  EXPECT_TRUE(Ink(f.surface, KRect{0, 0, 99, 39}, kBlue).IsEmpty());
+  block.lines = 1;
+  info_.SetFont(KString("No Such Font Anywhere"));
+  f.display.Redraw();
+  EXPECT_TRUE(Ink(f.surface, KRect{0, 0, 99, 39}, kBlue).IsEmpty());
 }
 
 }  // namespace
