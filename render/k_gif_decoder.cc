@@ -18,8 +18,12 @@ constexpr int kMaxCodeWidth = 12;
 
 }  // namespace
 
-KGifDecoder::KGifDecoder(KBitmaps& target, KStream& stream, bool useBackground)
-    : target_(target), stream_(stream), useBackground_(useBackground) {}
+KGifDecoder::KGifDecoder(KBitmaps& target, KStream& stream, bool useBackground,
+                         int64_t storageLimitBytes)
+    : target_(target),
+      stream_(stream),
+      useBackground_(useBackground),
+      storageLimitBytes_(storageLimitBytes) {}
 
 KGifDecoder::~KGifDecoder() = default;
 
@@ -141,7 +145,7 @@ KBitmap* KGifDecoder::NewFrame(const KBitmap* previous) {
   KBitmap* frame = target_.AppendFrame();
   frame->SetSize(screenWidth_, screenHeight_);
   storageBytes_ += static_cast<int64_t>(frame->SizeBytes());
-  if (storageBytes_ > kMaxStorageBytes || !frame->Allocate()) {
+  if (storageBytes_ > storageLimitBytes_ || !frame->Allocate()) {
     throw KX(KErrors::kMemoryAllocate);
   }
   if (!previous || !frame->CopyPixels(*previous)) {
@@ -192,7 +196,7 @@ void KGifDecoder::ReadImage() {
       storageBytes_ += static_cast<int64_t>(frame->SizeBytes());
       saved_ = std::make_unique<KBitmap>(screenWidth_, screenHeight_, frame->Format(),
                                          frame->StorageKind());
-      if (storageBytes_ > kMaxStorageBytes || !saved_->Allocate()) {
+      if (storageBytes_ > storageLimitBytes_ || !saved_->Allocate()) {
         saved_.reset();
         throw KX(KErrors::kMemoryAllocate);
       }

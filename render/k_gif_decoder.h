@@ -19,7 +19,8 @@ class KGifDecoder {
 
   // `useBackground` takes the screen's background colour from the global
   // table; otherwise it is black.
-  KGifDecoder(KBitmaps& target, KStream& stream, bool useBackground);
+  KGifDecoder(KBitmaps& target, KStream& stream, bool useBackground,
+              int64_t storageLimitBytes = kMaxStorageBytes);
   KGifDecoder(const KGifDecoder&) = delete;
   KGifDecoder& operator=(const KGifDecoder&) = delete;
   ~KGifDecoder();
@@ -70,6 +71,7 @@ class KGifDecoder {
   KRect disposalRect_;
   std::unique_ptr<KBitmap> saved_;
 
+  int64_t storageLimitBytes_;
   int64_t storageBytes_ = 0;
 
   uint8_t block_[255];
