@@ -300,7 +300,7 @@ inline bool HasTool(const std::string& name) {
   return false;
 }
 
-inline bool Run(const std::string& command) {
+inline bool RunTool(const std::string& command) {
   return std::system((command + " 2>/dev/null").c_str()) == 0;
 }
 
