@@ -15,6 +15,8 @@
 
 namespace {
 
+constexpr long kLibraryMemoryBytes = 256L << 20;
+
 // The library's standard error manager, except that a fatal error jumps
 // back into the codec instead of ending the process, and messages stay in
 // the buffer.
@@ -188,6 +190,9 @@ int32_t Decode(Decoder& d, KBitmap& bitmap, std::vector<uint8_t>& scratch) {
   if (setjmp(d.error.jump)) return KErrors::kFileRead;
   jpeg_create_decompress(&d.cinfo);
   d.created = true;
+  // The library's own buffers (a progressive file keeps every coefficient)
+  // stay within this; beyond it the read fails instead of the process.
+  d.cinfo.mem->max_memory_to_use = kLibraryMemoryBytes;
   d.cinfo.src = &d.source.base;
   jpeg_read_header(&d.cinfo, TRUE);
   if (d.cinfo.image_width > KBitmap::kMaxSide || d.cinfo.image_height > KBitmap::kMaxSide) {
