@@ -260,8 +260,13 @@ void KGifDecoder::DecodePixels(KBitmap& frame, const KRect& rect, bool interlace
 
   const uint32_t format = frame.Format();
   const int bpp = frame.BytesPerPixel();
-  int rowIndex = -1;
-  uint8_t* row = nullptr;
+  // The pixel position advances column by column; a row is looked up (and
+  // mapped through the passes) only when it starts.
+  const int imageWidth = rect.Width();
+  int column = imageWidth;
+  int sequentialRow = -1;
+  uint8_t* start = nullptr;  // the image's first pixel in the current row
+  const bool fast = (format & KBitmap::kDepthMask) == KBitmap::kDepth24;
 
   for (;;) {
     while (bitCount < width) {
@@ -302,20 +307,26 @@ void KGifDecoder::DecodePixels(KBitmap& frame, const KRect& rect, bool interlace
       string[i] = suffix[c];
       c = prefix[c];
     }
-    for (int i = 0; i < count; ++i, ++n) {
-      const int index = string[i];
-      const int y = static_cast<int>(n / rect.Width());
-      if (y != rowIndex) {
-        rowIndex = y;
-        const int mapped = mapRow(y);
+    n += count;
+    for (int i = 0; i < count; ++i, ++column) {
+      if (column == imageWidth) {
+        column = 0;
+        const int mapped = mapRow(++sequentialRow);
         if (mapped >= height) Malformed();
-        row = frame.Row(rect.top + mapped);
+        uint8_t* row = frame.Row(rect.top + mapped);
+        start = row ? row + static_cast<size_t>(rect.left) * bpp : nullptr;
       }
-      if (index == transparent_ || !row || bpp == 0) continue;
-      const int x = rect.left + static_cast<int>(n % rect.Width());
+      const int index = string[i];
+      if (index == transparent_ || !start || bpp == 0) continue;
       const Color& color = table[index];
-      KBitmap::StorePixel(format, row + static_cast<size_t>(x) * bpp, color.red, color.green,
-                          color.blue);
+      uint8_t* at = start + static_cast<size_t>(column) * bpp;
+      if (fast) {
+        at[0] = color.blue;
+        at[1] = color.green;
+        at[2] = color.red;
+      } else {
+        KBitmap::StorePixel(format, at, color.red, color.green, color.blue);
+      }
     }
   }
 }
