@@ -25,9 +25,11 @@ using image_test::Pnm;
 using image_test::Rgb;
 using image_test::RunTool;
 
-#define REQUIRE_TOOLS(...)                                           \
-  for (const char* tool : {__VA_ARGS__}) {                           \
-    if (!HasTool(tool)) GTEST_SKIP() << tool << " is not installed"; \
+#define REQUIRE_TOOLS(...)                         \
+  for (const char* tool : {__VA_ARGS__}) {         \
+    if (!HasTool(tool)) {                          \
+      GTEST_SKIP() << tool << " is not installed"; \
+    }                                              \
   }
 
 class ImageReference : public ::testing::Test {
@@ -173,7 +175,9 @@ TEST_F(ImageReference, JpegWeWriteDecodesTheSameInDjpeg) {
     // chroma subsampling, but less the higher the quality.
     const double loss = MeanDifference(*back->First(), *picture->First());
     if (quality == 30) lowQualityLoss = loss;
-    if (quality == 95) EXPECT_LT(loss, lowQualityLoss);
+    if (quality == 95) {
+      EXPECT_LT(loss, lowQualityLoss);
+    }
   }
 }
 
