@@ -31,8 +31,10 @@ class KXPersistent : public KX {
   explicit KXPersistent(int32_t code) : KX(code) {}
 };
 
-// Codes of the file family.
+// Codes of the memory and file families.
 namespace KErrors {
+inline constexpr int32_t kMemory = 2000;
+inline constexpr int32_t kMemoryAllocate = 2001;
 inline constexpr int32_t kFile = 3000;
 inline constexpr int32_t kFileAlreadyOpen = 3001;
 inline constexpr int32_t kFileOpen = 3002;

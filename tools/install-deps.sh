@@ -9,6 +9,8 @@ packages=(
   libcli11-dev nlohmann-json3-dev
   libfontconfig-dev libfreetype-dev libharfbuzz-dev fonts-dejavu-core fonts-liberation2
   libjpeg62-turbo-dev libpng-dev
+  # Reference encoders and decoders the image tests and benchmarks compare against.
+  imagemagick libjpeg-turbo-progs giflib-tools
 )
 if [[ "${TELVANE_GUI:-ON}" != "OFF" ]]; then
   packages+=(qt6-base-dev qt6-qpa-plugins xvfb xauth)
