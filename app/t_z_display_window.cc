@@ -10,6 +10,7 @@
 
 #include "config/k_r_group.h"
 #include "layout/t_trigger.h"
+#include "render/t_display_logo.h"
 
 void TZDisplayWindow::Surface::CopyBlock(const KRect& to, const uint32_t* pixels) {
   KMemorySurface::CopyBlock(to, pixels);
@@ -34,6 +35,7 @@ TZDisplayWindow::TZDisplayWindow(KRGroup& settings, const KMonitorList& monitors
       surface_(*this),
       display_(settings, surface_, std::move(clock)) {
   setWindowTitle(QStringLiteral("Telvane Display"));
+  display_.SetLogo(TDisplayLogo());
   const KRect main = monitors_.MainScreen();
   PlaceAt({main}, true);
   surface_.Resize(std::max(width(), 1), std::max(height(), 1));

@@ -8,6 +8,7 @@
 #include "ports/k_log.h"
 #include "render/k_3d_font_info.h"
 #include "render/k_3d_fonts.h"
+#include "render/k_bitmap.h"
 #include "render/k_color_table.h"
 
 namespace {
@@ -260,6 +261,29 @@ void TDisplay::DrawPixels(const KRect& dest, const void* pixels, int format, con
       cache_[index(x, y)] = value;
     }
   }
+}
+
+void TDisplay::DrawBitmap(const KRect& rect, const KBitmap* bitmap, int key) {
+  if (bitmap == nullptr || !bitmap->HasPixels()) return;
+  const uint32_t format = bitmap->Format();
+  const uint32_t depth = format & KBitmap::kDepthMask;
+  const uint32_t align = format & KBitmap::kAlignMask;
+  int pixelFormat = 0;
+  if (depth == KBitmap::kDepth32) {
+    pixelFormat = 32;
+  } else if (depth == KBitmap::kDepth24 && align == KBitmap::kAlign4) {
+    pixelFormat = 24;
+  } else if (depth == KBitmap::kDepth24 && align == KBitmap::kAlign1) {
+    pixelFormat = -24;
+  } else {
+    return;  // the display draws only what the pipeline formats describe
+  }
+  // Truncating toward zero centres a larger bitmap and crops it evenly.
+  const KRect dest = KRect::FromSize(rect.left + (rect.Width() - bitmap->Width()) / 2,
+                                     rect.top + (rect.Height() - bitmap->Height()) / 2,
+                                     bitmap->Width(), bitmap->Height());
+  DrawPixels(dest, bitmap->Pixels(), pixelFormat, rect,
+             key == -1 ? kNoKey : static_cast<uint32_t>(key));
 }
 
 namespace {

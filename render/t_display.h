@@ -12,6 +12,7 @@
 #include "render/t_display_geometry.h"
 
 class K3DFontInfo;
+class KBitmap;
 class KRGroup;
 
 // The display pipeline: which layout is shown and when it changes, redraws
@@ -64,6 +65,9 @@ class TDisplay {
   // first, rows padded to 4 bytes), -24 (unpadded).
   void DrawPixels(const KRect& dest, const void* pixels, int format, const KRect& clip,
                   uint32_t key);
+  // A bitmap centred in `rect` and cut to it; key -1 draws it opaque, key 0
+  // leaves its pure black pixels out.
+  void DrawBitmap(const KRect& rect, const KBitmap* bitmap, int key);
   // `text` with `info` on at most `lines` lines of `rect`, broken at spaces;
   // justification 0 left, 1 centre, 2 right.
   void DrawTextBlock(const K3DFontInfo& info, const KRect& rect, const KString& text,

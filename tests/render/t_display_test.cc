@@ -8,6 +8,7 @@
 #include "render/k_3d_font_info.h"
 #include "render/k_3d_fonts.h"
 #include "render/k_3d_system_font.h"
+#include "render/k_bitmap.h"
 #include "tests/render/display_fixture.h"
 
 namespace {
@@ -441,6 +442,73 @@ TEST_F(TextBlock, NoLinesOrNoFontDrawsNothing) {
   info_.SetFont(KString("No Such Font Anywhere"));
   f.display.Redraw();
   EXPECT_TRUE(Ink(f.surface, KRect{0, 0, 99, 39}, kBlue).IsEmpty());
+}
+
+}  // namespace
+
+namespace {
+
+// A bitmap of columns 1, 2, 3, ... in the red channel, black where asked.
+std::unique_ptr<KBitmap> Columns(int width, int height, uint32_t format, int blackColumn = -1) {
+  auto bitmap = std::make_unique<KBitmap>(format);
+  EXPECT_TRUE(bitmap->Resize(width, height));
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      bitmap->SetPixel(x, y, x == blackColumn ? 0 : static_cast<uint8_t>(x + 1), 0, 0);
+    }
+  }
+  return bitmap;
+}
+
+struct Picture : FakeContent {
+  const KBitmap* bitmap = nullptr;
+  KRect rect;
+  int key = -1;
+  void DrawBand(TDisplay& display, const KRect&) override {
+    display.DrawBitmap(rect, bitmap, key);
+  }
+};
+
+TEST(TDisplayBitmap, ALargerBitmapIsCentredAndCutEvenly) {
+  for (const uint32_t format : {uint32_t{KBitmap::kDisplayFormat},
+                                uint32_t{KBitmap::kDepth24 | KBitmap::kAlign1},
+                                uint32_t{KBitmap::kDepth32 | KBitmap::kAlign4}}) {
+    DisplayFixture f(40, 10);
+    auto bitmap = Columns(30, 4, format);
+    Picture picture;
+    picture.bitmap = bitmap.get();
+    picture.rect = KRect{5, 2, 24, 5};  // 20 wide: 5 columns go on each side
+    f.display.SetLayout(&picture, -1);
+    f.display.Redraw();
+    EXPECT_EQ(f.surface.Pixel(4, 2), kBlue) << format;
+    EXPECT_EQ(f.surface.Pixel(5, 2), 6u << 16) << format;
+    EXPECT_EQ(f.surface.Pixel(24, 5), 25u << 16) << format;
+    EXPECT_EQ(f.surface.Pixel(25, 5), kBlue) << format;
+    EXPECT_EQ(f.surface.Pixel(5, 6), kBlue) << format;
+  }
+}
+
+TEST(TDisplayBitmap, KeyZeroLeavesBlackOutAndSmallBitmapsSitInTheMiddle) {
+  DisplayFixture f(20, 10);
+  auto bitmap = Columns(4, 2, KBitmap::kDisplayFormat, 1);
+  Picture picture;
+  picture.bitmap = bitmap.get();
+  picture.rect = KRect{0, 0, 9, 5};  // (10 - 4) / 2 = 3 across, (6 - 2) / 2 = 2 down
+  picture.key = 0;
+  f.display.SetLayout(&picture, -1);
+  f.display.Redraw();
+  EXPECT_EQ(f.surface.Pixel(3, 2), 1u << 16);
+  EXPECT_EQ(f.surface.Pixel(4, 2), kBlue);  // black: transparent
+  EXPECT_EQ(f.surface.Pixel(5, 3), 3u << 16);
+  EXPECT_EQ(f.surface.Pixel(3, 1), kBlue);
+  picture.key = -1;
+  f.display.Redraw();
+  EXPECT_EQ(f.surface.Pixel(4, 2), 0u);  // opaque: black shows
+  // No bitmap, or one without pixels, draws nothing.
+  KBitmap empty;
+  picture.bitmap = &empty;
+  f.display.Redraw();
+  EXPECT_EQ(f.surface.Pixel(4, 2), kBlue);
 }
 
 }  // namespace
