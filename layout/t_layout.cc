@@ -163,6 +163,7 @@ void TLayout::ClearValues() {
 
 void TLayout::TickObjects() {
   ExpireTriggers();
+  for (KListItem* item : state_->objects.Items()) AsObject(item)->Tick();
 }
 
 void TLayout::KeyTrigger(const KString& name) {

@@ -65,6 +65,9 @@ class TLayoutObject : public KMessageObject, public KListItem {
   virtual bool SetDynamic(bool on);
   virtual bool SetField(const KString& name);
   virtual void UpdateTriggerState();
+  // The display's periodic tick, after the triggers were evaluated: what
+  // moves by itself (animations) takes its next step.
+  virtual void Tick() {}
   virtual void ClearValue();
   // `definitionIndex` numbers the packet's definition among all sources (-1
   // when unknown).

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "base/k_file.h"
 #include "config/k_r_group.h"
 #include "layout/t_bitmap_object.h"
 #include "layout/t_layout.h"
@@ -32,12 +33,19 @@ void TLayoutServices::ReadSettings(KRGroup& root, const KString& programPath) {
   text(u"\\Strings\\Layout\\Object\\Info\\Text", info_.text);
   text(u"\\Strings\\Layout\\Object\\Info\\Bitmap", info_.bitmap);
   text(u"\\Strings\\Layout\\Object\\Info\\VidDsp", info_.videoDisplay);
+  minAnimDelayMs_ = root.LookupInt(u"\\Display\\MinAnimDelay", kDefaultMinAnimDelayMs);
+  settings_ = &root;
   lastUsedPath_ = programPath;
+  KFile program(programPath);
+  program.Directory(programDirectory_);
 }
 
 void TLayoutServices::Reset() {
   prototypes_.DeleteAll();
   lastUsedPath_.Clear();
+  programDirectory_.Clear();
+  settings_ = nullptr;
+  minAnimDelayMs_ = kDefaultMinAnimDelayMs;
   untitledCounter_ = 0;
   defaultName_ = KString(u"Untitled");
   autoResize_ = 0;

@@ -22,6 +22,7 @@ class TLayoutServices {
  public:
   // Kinds of the prototype list, in the order start-up makes them.
   enum Kind : int { kText = 0, kBitmap = 1, kVideoDisplay = 2, kKindCount = 3 };
+  static constexpr int kDefaultMinAnimDelayMs = 30;
 
   // Asked for the path to save a layout under; `path` holds the suggestion
   // and receives the choice. False = cancelled.
@@ -42,9 +43,11 @@ class TLayoutServices {
   TLayoutServices(const TLayoutServices&) = delete;
   TLayoutServices& operator=(const TLayoutServices&) = delete;
 
-  // \Strings\Layout\DefaultName, \Layout\AutoResize and the info texts of
-  // \Strings\Layout\Object\Info\; `programPath` is where the first layout
-  // dialog starts.
+  // \Strings\Layout\DefaultName, \Layout\AutoResize, \Display\MinAnimDelay
+  // and the info texts of \Strings\Layout\Object\Info\; `programPath` is
+  // where the first layout dialog starts, and its folder is where pictures
+  // named without a folder are found. `root` stays in use for the live
+  // settings of the picture readers.
   void ReadSettings(KRGroup& root, const KString& programPath);
   // Back to the state of a fresh run (tests).
   void Reset();
@@ -60,6 +63,15 @@ class TLayoutServices {
   const KString& DefaultName() const { return defaultName_; }
   int AutoResizeMode() const { return autoResize_; }
   void SetAutoResizeMode(int mode) { autoResize_ = mode; }
+  // The folder of the program file (the home): pictures of bitmap objects
+  // and video displays named without a folder of their own live here.
+  const KString& ProgramDirectory() const { return programDirectory_; }
+  void SetProgramDirectory(const KString& directory) { programDirectory_ = directory; }
+  // The settings the GIF reader asks (\Display\GIFUseBg); null before start-up.
+  KRGroup* Settings() const { return settings_; }
+  // The shortest time a frame of an animation stays on the display.
+  int MinAnimDelayMs() const { return minAnimDelayMs_; }
+  void SetMinAnimDelayMs(int delayMs) { minAnimDelayMs_ = delayMs; }
   // Set while start-up restores the layouts of the last run.
   bool Restoring() const { return restoring_; }
   void SetRestoring(bool on) { restoring_ = on; }
@@ -106,6 +118,9 @@ class TLayoutServices {
 
   KList prototypes_;
   KString lastUsedPath_;
+  KString programDirectory_;
+  KRGroup* settings_ = nullptr;
+  int minAnimDelayMs_ = kDefaultMinAnimDelayMs;
   int untitledCounter_ = 0;
   KString defaultName_ = KString(u"Untitled");
   int autoResize_ = 0;
