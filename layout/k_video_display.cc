@@ -580,8 +580,11 @@ void KVideoDisplay::TextDraw(const KString& argument) {
     ++cachesUsed_;
   }
   lastTextReused_ = false;
-  const KRect rect = WindowRect(window_);
-  if (!rect.IsEmpty() && !rect.Intersect(Canvas()).IsEmpty()) DrawText(rect, argument, setup, slot);
+  // A window reaching beyond the canvas is cut to it first: otherwise a
+  // sender's stray numbers would have glyphs and pictures made at sizes no
+  // board shows.
+  const KRect rect = WindowRect(window_).Intersect(Canvas());
+  if (!rect.IsEmpty()) DrawText(rect, argument, setup, slot);
   textSetup_ = false;
   Advance();
 }
@@ -691,8 +694,8 @@ void KVideoDisplay::ImageSetup(const KString& argument) {
 void KVideoDisplay::ImageDraw(const KString& argument) {
   if (window_.right == kUnset) window_.right = window_.left;
   if (window_.bottom == kUnset) window_.bottom = window_.top;
-  const KRect rect = WindowRect(window_);
-  if (!rect.IsEmpty() && !rect.Intersect(Canvas()).IsEmpty()) DrawImage(rect, argument, Image());
+  const KRect rect = WindowRect(window_).Intersect(Canvas());
+  if (!rect.IsEmpty()) DrawImage(rect, argument, Image());
   imageSetup_ = false;
   Advance();
 }

@@ -191,6 +191,12 @@ TEST_F(KVideoDisplayTest, JustificationBelongsToTheTemporarySetup) {
   EXPECT_EQ(display.PixelAt(14 + 1, 3), kYellow);
   EXPECT_EQ(display.PixelAt(14, 3), kBlack);
   EXPECT_EQ(display.PixelAt(13, 3), kBlue);
+  // A window reaching past the canvas is cut to it: the text still ends at
+  // the right margin on the board.
+  display.Feed(Commands({"TextSetup=4,1,18,0", "TextJustify=Right", "TextDraw=I"}));
+  EXPECT_EQ(display.PixelAt(231, 3), kYellow);
+  EXPECT_EQ(display.PixelAt(230, 3), kBlack);
+  EXPECT_EQ(display.PixelAt(239, 3), kBlue);
 }
 
 TEST_F(KVideoDisplayTest, MarginsAndBackgroundFill) {
