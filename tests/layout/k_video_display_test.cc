@@ -499,18 +499,27 @@ TEST_F(KVideoDisplayCacheTest, DrawingOverACachedCellForgetsIt) {
 
 TEST_F(KVideoDisplayCacheTest, SlotsAreCountedPerPage) {
   KVideoDisplay display;
-  display.SetCanvas(240, 48, 0);
-  std::vector<const char*> page = {"LayoutSetup=20,2", "FontName=Box"};
+  display.SetCanvas(240, 168, 0);
+  std::vector<const char*> page = {"LayoutSetup=20,7", "FontName=Box"};
   for (int i = 0; i < 130; ++i) page.push_back("TextDraw=1");
   std::u16string commands;
   for (const char* command : page) commands += Commands({command});
   display.Feed(commands);
   EXPECT_EQ(display.TextCachesUsed(), 128);
+  // Texts past the last slot are drawn every time: the 130th lands in
+  // row 6, column 9.
+  std::u16string changed = commands;
+  changed.replace(changed.rfind(u"TextDraw=1"), 10, u"TextDraw=I");
+  display.Feed(changed);
+  EXPECT_FALSE(display.LastTextReused());
+  EXPECT_EQ(display.PixelAt(108 + 3, 144 + 3), kWhite);
+  display.Feed(commands);
+  EXPECT_EQ(display.PixelAt(108 + 3, 144 + 3), kBlack);
   // A page with fewer texts: slots past the previous page's count hold
   // older texts and start afresh.
-  display.Feed(Commands({"LayoutSetup=20,2", "FontName=Box", "TextDraw=1"}));
+  display.Feed(Commands({"LayoutSetup=20,7", "FontName=Box", "TextDraw=1"}));
   EXPECT_TRUE(display.LastTextReused());
-  display.Feed(Commands({"LayoutSetup=20,2", "FontName=Box", "TextDraw=1", "TextDraw=1"}));
+  display.Feed(Commands({"LayoutSetup=20,7", "FontName=Box", "TextDraw=1", "TextDraw=1"}));
   EXPECT_EQ(display.TextCachesUsedBefore(), 1);
   EXPECT_FALSE(display.LastTextReused());
 }
