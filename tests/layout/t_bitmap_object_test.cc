@@ -11,6 +11,7 @@
 #include "base/k_buffered_file.h"
 #include "layout/t_layout.h"
 #include "layout/t_trigger.h"
+#include "layout/t_video_display_object.h"
 #include "render/k_bitmap.h"
 #include "render/k_bitmaps.h"
 #include "sources/t_field.h"
@@ -323,6 +324,28 @@ TEST_F(BitmapObjectTest, CopiesUndoAndLoadingReadThePictureAgain) {
   ASSERT_NE(again->CurrentFrame(), nullptr);
   EXPECT_EQ(again->File(), KString("pic.tga"));
   EXPECT_FALSE(loaded.IsModified());
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(LayoutTest, TheDemoBoardShowsItsAnimationAndABoard) {
+  const std::string demo = std::string(TELVANE_TEST_DATA) + "/../../assets/demo";
+  TLayoutServices::Get().SetProgramDirectory(KString(demo));
+  TLayout layout;
+  KFile file(KString(demo + "/Board.tln"));
+  ASSERT_EQ(layout.Load(file, TLayout::kLoadContent), 0);
+  const auto* wave = dynamic_cast<const TBitmapObject*>(layout.NextObject(nullptr));
+  ASSERT_NE(wave, nullptr);
+  ASSERT_NE(wave->Frames(), nullptr);
+  EXPECT_EQ(wave->Frames()->Count(), 8);
+  EXPECT_EQ(wave->Frames()->LoopCount(), 0);
+  EXPECT_EQ(wave->Size(), (KPoint{96, 64}));
+  const TLayoutObject* board = layout.NextObject(layout.NextObject(wave));
+  ASSERT_NE(dynamic_cast<const TVideoDisplayObject*>(board), nullptr);
+  EXPECT_EQ(board->FieldName(), KString("Video Display Data"));
+  EXPECT_EQ(board->Size(), (KPoint{608, 368}));
 }
 
 }  // namespace
