@@ -48,6 +48,18 @@ bool FitFromRecord(KString& text, const K3DFontInfo& info, int& width, bool full
 
 }  // namespace
 
+K3DFont::~K3DFont() {
+  // Blocks are kept by font; a font that goes takes its blocks along.
+  if (owner_ != nullptr) owner_->GlyphCache().Clear();
+}
+
+bool K3DFont::CachedGlyph(char16_t character, const K3DFontInfo& info, const uint32_t** pixels,
+                          K3DSize& size) {
+  if (owner_ == nullptr) return Glyph(character, info, pixels, size);
+  return owner_->GlyphCache().Glyph(*this, character, info, owner_->AntiAliasEnable(),
+                                    owner_->BGLight(), pixels, size);
+}
+
 K3DFonts* K3DFont::Fonts() const {
   return owner_ != nullptr ? owner_ : K3DFonts::Instance();
 }
@@ -129,7 +141,7 @@ bool K3DFont::FitCharacters(KString& text, const K3DFontInfo& info, int& width) 
   int i = 0;
   for (; i < text.Length(); ++i) {
     K3DSize size;
-    if (!Glyph(text.At(i), info, nullptr, size)) continue;
+    if (!CachedGlyph(text.At(i), info, nullptr, size)) continue;
     if (used + size.width > width) break;
     any = true;
     used += size.width;
@@ -162,7 +174,7 @@ bool K3DFont::Draw(const KString& text, const K3DFontInfo& info, Sink sink, void
     }
     const uint32_t* pixels = nullptr;
     K3DSize size;
-    if (!Glyph(ch, info, &pixels, size) || pixels == nullptr) {
+    if (!CachedGlyph(ch, info, &pixels, size) || pixels == nullptr) {
       size = K3DSize{};
     } else {
       produced = true;
@@ -187,7 +199,7 @@ bool K3DFont::Measure(const KString& text, const K3DFontInfo& info, K3DSize& siz
   bool any = false;
   for (const char16_t ch : text) {
     K3DSize glyph;
-    if (!Glyph(ch, info, nullptr, glyph)) continue;
+    if (!CachedGlyph(ch, info, nullptr, glyph)) continue;
     any = true;
     size.width += glyph.width;
     size.height = std::max(size.height, glyph.height);

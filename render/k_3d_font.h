@@ -27,6 +27,7 @@ class K3DFont : public KListItem {
   using Sink = bool (*)(const uint32_t* pixels, const KRect& rect, void* user);
 
   explicit K3DFont(const KString& name) : name_(name) {}
+  ~K3DFont() override;
 
   KString ClassName() const override { return KString::MakeView(u"K3DFont"); }
   const KString& Name() const { return name_; }
@@ -65,6 +66,9 @@ class K3DFont : public KListItem {
 
  private:
   friend class K3DFonts;
+  // Glyph through the list's cache of blocks, when the font is in a list.
+  bool CachedGlyph(char16_t character, const K3DFontInfo& info, const uint32_t** pixels,
+                   K3DSize& size);
   bool FitCharacters(KString& text, const K3DFontInfo& info, int& width);
   bool FitFullString(KString& text, const K3DFontInfo& info, int& width);
 

@@ -238,9 +238,8 @@ void TDisplay::DrawPixels(const KRect& dest, const void* pixels, int format, con
           words + destWidth * (y - dest.top) + static_cast<size_t>(target.left - dest.left);
       if (bandRotation_ == 0) {
         uint32_t* out = &cache_[index(target.left, y)];
-        for (size_t i = 0; i < count; ++i) {
-          if (row[i] != key) out[i] = row[i];
-        }
+        // Branch-free, so the compiler turns it into vector blends.
+        for (size_t i = 0; i < count; ++i) out[i] = row[i] != key ? row[i] : out[i];
       } else {
         for (size_t i = 0; i < count; ++i) {
           if (row[i] != key) cache_[index(target.left + static_cast<int>(i), y)] = row[i];
