@@ -5,6 +5,7 @@
 
 #include <QCursor>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLocale>
 #include <QMouseEvent>
 #include <QSocketNotifier>
@@ -16,8 +17,8 @@
 #include "app/t_error_text.h"
 #include "app/t_home.h"
 #include "app/t_profile_choice.h"
-#include "app/t_z_display_window.h"
 #include "app/t_z_control.h"
+#include "app/t_z_display_window.h"
 #include "base/k_buffered_file.h"
 #include "base/k_file_extension.h"
 #include "base/k_x.h"
@@ -151,8 +152,7 @@ void TZApplication::StartDdeServer() {
     }
   };
   QObject::connect(commandPoller_.get(), &QTimer::timeout, poll);
-  commandNotifier_ =
-      std::make_unique<QSocketNotifier>(commandServer_->Fd(), QSocketNotifier::Read);
+  commandNotifier_ = std::make_unique<QSocketNotifier>(commandServer_->Fd(), QSocketNotifier::Read);
   QObject::connect(commandNotifier_.get(), &QSocketNotifier::activated, poll);
 }
 
@@ -252,7 +252,7 @@ void TZApplication::ReadAlertTexts() {
 }
 
 void TZApplication::SetUpLock() {
-  // FIXME: the user-interface lock from \General\Unlock arrives with its issue.
+  lock_.SetUp(registry_->LookupString(KString("\\General\\Unlock")));
 }
 
 void TZApplication::OpenResources() {
@@ -403,7 +403,7 @@ void TZApplication::ReleaseSubsystems() {
 }
 
 void TZApplication::ForgetLock() {
-  // FIXME: forget the unlock value node (user-interface lock issue).
+  lock_.Forget();
 }
 
 void TZApplication::WriteBackLanguage() {
@@ -462,8 +462,29 @@ bool TZApplication::FilterEvent(QObject* receiver, QEvent* event) {
         break;
     }
   }
-  // FIXME: while the user interface is locked, keyboard events go to the
-  // lock filter (user-interface lock issue).
+  switch (event->type()) {
+    case QEvent::ShortcutOverride:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+      break;
+    default:
+      return true;
+  }
+  if (lock_.IsLocked()) {
+    // Nothing sees a key while locked; an accepted override keeps the
+    // shortcuts from being matched at all.
+    if (event->type() == QEvent::ShortcutOverride) event->accept();
+    if (event->type() == QEvent::KeyPress) {
+      const QString text = static_cast<QKeyEvent*>(event)->text();
+      if (text.size() == 1 && lock_.Type(text.at(0).unicode())) {
+        QApplication::beep();
+        if (control_) control_->UpdateMenus();
+      }
+    }
+    return false;
+  }
+  // Before a shortcut is matched, the menu entries are brought up to date.
+  if (event->type() == QEvent::ShortcutOverride && control_) control_->UpdateMenus();
   return true;
 }
 
@@ -509,6 +530,12 @@ void TZApplication::ReportError(int code, int second) {
 
 bool TZApplication::ShowMessageWindow(const KString& title, const KString& text, int buttons,
                                       int defaultButton, int icon, const KString& secondText) {
+  return KZMessageRules::IsPositive(
+      AskMessageWindow(title, text, buttons, defaultButton, icon, secondText));
+}
+
+int TZApplication::AskMessageWindow(const KString& title, const KString& text, int buttons,
+                                    int defaultButton, int icon, const KString& secondText) {
   KZMessageWindow::Request request;
   request.title = title;
   request.text = text;
@@ -531,7 +558,7 @@ bool TZApplication::ShowMessageWindow(const KString& title, const KString& text,
     RecordUnansweredAlert(line, KZMessageRules::BuiltInLabel(answer.button),
                           (icon & KZMessageRules::kExclamation) ? 'E' : 'M');
   }
-  return KZMessageRules::IsPositive(answer.button);
+  return answer.button;
 }
 
 void TZApplication::RecordUnansweredAlert(const KString& line, const KString& answer, char code) {
