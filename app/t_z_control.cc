@@ -111,49 +111,43 @@ void TZControl::ShowPlaced() {
 
 // Menus.
 
-QMenu* TZControl::AddMenu(KRGroup* strings, const char16_t* group) {
+QMenu* TZControl::AddMenu(const char16_t* group) {
   KString path(u"\\Strings\\MenuBar\\");
   path.Append(group);
   path.Append(u"\\Title");
-  return menus_->AddMenu(strings ? strings->LookupText(path) : KString());
+  return menus_->AddMenu(application_.Registry()->LookupText(path));
 }
 
-void TZControl::AddEntry(QMenu* menu, KRGroup* strings, const char16_t* key, int command) {
+void TZControl::AddEntry(QMenu* menu, const char16_t* group, const char16_t* key, int command) {
   KString path(u"\\Strings\\MenuBar\\");
-  path.Append(menu->property("telvaneGroup").toString().toStdU16String());
+  path.Append(group);
   path.Append(u'\\');
   path.Append(key);
-  menus_->AddEntry(menu, strings ? strings->LookupText(path) : KString(key), command);
+  menus_->AddEntry(menu, application_.Registry()->LookupText(path), command);
 }
 
 void TZControl::BuildMenus() {
-  KRGroup* strings = application_.Registry();
-  static KRegistry empty;
-  menus_ = std::make_unique<KZMenuBar>(*menuBar(), strings ? *strings : empty);
+  // The main window is made once the settings tree exists.
+  menus_ = std::make_unique<KZMenuBar>(*menuBar(), *application_.Registry());
   menus_->SetCommandHandler([this](int command) { Command(command); });
   menus_->SetUpdateHandler([this] { Command(kMenuUpdate); });
 
-  const auto menu = [&](const char16_t* group) {
-    QMenu* made = AddMenu(strings, group);
-    made->setProperty("telvaneGroup", QString::fromUtf16(group));
-    return made;
-  };
-  QMenu* file = menu(u"File");
-  AddEntry(file, strings, u"New", kNew);
-  AddEntry(file, strings, u"Open", kOpen);
-  AddEntry(file, strings, u"CloseWindow", kCloseWindow);
-  AddEntry(file, strings, u"Save", kSave);
-  AddEntry(file, strings, u"SaveAs", kSaveAs);
+  QMenu* file = AddMenu(u"File");
+  AddEntry(file, u"File", u"New", kNew);
+  AddEntry(file, u"File", u"Open", kOpen);
+  AddEntry(file, u"File", u"CloseWindow", kCloseWindow);
+  AddEntry(file, u"File", u"Save", kSave);
+  AddEntry(file, u"File", u"SaveAs", kSaveAs);
   menus_->AddSeparator(file);
-  AddEntry(file, strings, u"MemorizeLayouts", kMemorizeLayouts);
-  AddEntry(file, strings, u"NewProfile", kNewProfile);
-  AddEntry(file, strings, u"Options", kOptions);
+  AddEntry(file, u"File", u"MemorizeLayouts", kMemorizeLayouts);
+  AddEntry(file, u"File", u"NewProfile", kNewProfile);
+  AddEntry(file, u"File", u"Options", kOptions);
   menus_->AddSeparator(file);
-  AddEntry(file, strings, u"Exit", kExit);
+  AddEntry(file, u"File", u"Exit", kExit);
   if (application_.LockState() != TUserInterfaceLock::kNone)
-    AddEntry(file, strings, u"Lock", kLock);
+    AddEntry(file, u"File", u"Lock", kLock);
 
-  QMenu* edit = menu(u"Edit");
+  QMenu* edit = AddMenu(u"Edit");
   const char16_t* editKeys[] = {u"Undo",        u"Redo",  u"", u"Cut",       u"Copy",
                                 u"Paste",       u"Clear", u"", u"SelectAll", u"SelectNone",
                                 u"SelectInvert"};
@@ -162,10 +156,10 @@ void TZControl::BuildMenus() {
     if (key[0] == 0)
       menus_->AddSeparator(edit);
     else
-      AddEntry(edit, strings, key, command++);
+      AddEntry(edit, u"Edit", key, command++);
   }
 
-  QMenu* layout = menu(u"Layout");
+  QMenu* layout = AddMenu(u"Layout");
   const struct {
     const char16_t* key;
     int command;
@@ -178,15 +172,15 @@ void TZControl::BuildMenus() {
     if (entry.key[0] == 0)
       menus_->AddSeparator(layout);
     else
-      AddEntry(layout, strings, entry.key, entry.command);
+      AddEntry(layout, u"Layout", entry.key, entry.command);
   }
 
-  windowMenu_ = menu(u"Window");
-  AddEntry(windowMenu_, strings, u"Cascade", kCascade);
+  windowMenu_ = AddMenu(u"Window");
+  AddEntry(windowMenu_, u"Window", u"Cascade", kCascade);
   menus_->AddSeparator(windowMenu_);
 
-  QMenu* help = menu(u"Help");
-  AddEntry(help, strings, u"About", kAbout);
+  QMenu* help = AddMenu(u"Help");
+  AddEntry(help, u"Help", u"About", kAbout);
   UpdateMenus();
 }
 

@@ -97,8 +97,9 @@ class TZControl : public KZControl {
 
  private:
   void BuildMenus();
-  QMenu* AddMenu(KRGroup* strings, const char16_t* group);
-  void AddEntry(QMenu* menu, KRGroup* strings, const char16_t* key, int command);
+  // The pull-down and entry texts of \Strings\MenuBar\<group>\.
+  QMenu* AddMenu(const char16_t* group);
+  void AddEntry(QMenu* menu, const char16_t* group, const char16_t* key, int command);
   void OnMenuUpdate();
   void OnSubWindowActivated();
   bool MenuCommand(int command);

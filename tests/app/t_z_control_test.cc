@@ -7,6 +7,7 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
+#include <QTest>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -160,6 +161,39 @@ TEST_F(ControlTest, MenuBarFollowsTheCatalogueAndTheEnablingRules) {
   EXPECT_EQ(window, (std::vector<std::string>{"&Cascade", "", "&1 A\tAlt+1", "&2 B\tAlt+2",
                                               "&3 C\tAlt+3 *"}));
   EXPECT_TRUE(run.alerts.empty());
+}
+
+TEST_F(ControlTest, ShortcutsActOnlyWhileTheirEntryIsEnabled) {
+  WriteProfile(1, "\\General\\Unlock:String=go\n");
+  AppRun run({"--home", home.Home()});
+  std::vector<std::string> before, afterNew, whileLocked, afterAlt;
+  run.At(20, [&](TZApplication& a) {
+    TZControl& control = *a.Control();
+    control.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&control));
+    QWidget* focus = control.focusWidget() ? control.focusWidget() : &control;
+    before = Titles(a);
+    // The menu update runs before the key is matched, so Ctrl+N finds its
+    // entry enabled although no menu was opened.
+    control.Menus().DisableAll();
+    QTest::keyClick(focus, Qt::Key_N, Qt::ControlModifier);
+    afterNew = Titles(a);
+    control.Command(TZControl::kLock);
+    QTest::keyClick(focus, Qt::Key_N, Qt::ControlModifier);
+    QTest::keyClick(focus, Qt::Key_2, Qt::AltModifier);
+    whileLocked = Titles(a);
+    QTest::keyClicks(focus, QStringLiteral("go"));
+    QTest::keyClick(focus, Qt::Key_2, Qt::AltModifier);
+    afterAlt.push_back(control.ActiveLayoutWindow()->Title().ToUtf8());
+    // A plain key is no shortcut.
+    QTest::keyClick(focus, Qt::Key_N);
+    afterAlt.push_back(std::to_string(Titles(a).size()));
+  });
+  run.RunAndExitAfter(60);
+  EXPECT_EQ(before, (std::vector<std::string>{"A", "B", "C"}));
+  EXPECT_EQ(afterNew, (std::vector<std::string>{"A", "B", "C", "Untitled 1"}));
+  EXPECT_EQ(whileLocked, afterNew);
+  EXPECT_EQ(afterAlt, (std::vector<std::string>{"B", "4"}));
 }
 
 TEST_F(ControlTest, MemorizeIsOfferedOnlyForMemorizedLists) {
