@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -20,6 +21,7 @@
 #include "app/t_z_layout_mdi.h"
 #include "app_run.h"
 #include "layout/t_layout.h"
+#include "layout/t_layout_object.h"
 #include "layout/t_layout_services.h"
 #include "ports/k_command_server.h"
 #include "test_home.h"
@@ -228,4 +230,45 @@ TEST(TelvaneControl, ASecondCopyHasNoServerAndCommandsReachTheFirst) {
   StopProgram(program);
   const std::string text = TestHome::ReadProfileText(home.InHome("telvane.cfg"));
   EXPECT_NE(text.find("\\Layout\\Open\\1:String,1=" + layout + "\n"), std::string::npos) << text;
+}
+
+TEST(TelvaneControl, DemoLayoutsMatchTheDemoScriptAndFeed) {
+  const std::string demo = std::string(TELVANE_TEST_DATA) + "/../../assets/demo/";
+  // The field names the Chronvale script cuts its packets into.
+  std::vector<std::string> fields;
+  {
+    const std::string script = TestHome::ReadFile(demo + "Chronvale.rss");
+    size_t at = 0;
+    while ((at = script.find("textfield=", at)) != std::string::npos) {
+      at += 10;
+      fields.push_back(script.substr(at, script.find(',', at) - at));
+    }
+  }
+  ASSERT_FALSE(fields.empty());
+  const std::string feed = TestHome::ReadFile(demo + "demo-race.tvcap");
+  const std::string profile = TestHome::ReadFile(demo + "telvane.cfg");
+  std::vector<std::string> triggers;
+  for (const char* name : {"Start", "Results"}) {
+    TLayout layout;
+    KFile file(KString((demo + name + ".tln").c_str()));
+    ASSERT_EQ(layout.Load(file, TLayout::kLoadContent), 0) << name;
+    int dynamic = 0;
+    for (const TLayoutObject* object = layout.NextObject(nullptr); object;
+         object = layout.NextObject(object)) {
+      if (!object->TriggerName().IsEmpty()) triggers.push_back(object->TriggerName().ToUtf8());
+      if (!object->IsDynamic()) continue;
+      ++dynamic;
+      const std::string field = object->FieldName().ToUtf8();
+      EXPECT_NE(std::find(fields.begin(), fields.end(), field), fields.end())
+          << name << " " << field;
+    }
+    EXPECT_GE(dynamic, 2) << name;
+    // The feed switches to it by its title, and the profile reopens it.
+    EXPECT_NE(feed.find(std::string("Command=LayoutDraw;Name=") + name), std::string::npos) << name;
+    EXPECT_NE(profile.find(std::string("String=") + name + ".tln"), std::string::npos) << name;
+  }
+  for (const std::string& trigger : triggers)
+    EXPECT_NE(feed.find("Command=Trigger;Name=" + trigger), std::string::npos) << trigger;
+  EXPECT_EQ(triggers, (std::vector<std::string>{"Go", "Podium"}));
+  EXPECT_NE(profile.find("\\Layout\\RestoreOpen:Int=3"), std::string::npos);
 }
