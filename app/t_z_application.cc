@@ -17,8 +17,8 @@
 #include "app/t_error_text.h"
 #include "app/t_home.h"
 #include "app/t_profile_choice.h"
-#include "app/t_z_control.h"
 #include "app/t_z_display_window.h"
+#include "app/t_z_control.h"
 #include "base/k_buffered_file.h"
 #include "base/k_file_extension.h"
 #include "base/k_x.h"
@@ -152,7 +152,8 @@ void TZApplication::StartDdeServer() {
     }
   };
   QObject::connect(commandPoller_.get(), &QTimer::timeout, poll);
-  commandNotifier_ = std::make_unique<QSocketNotifier>(commandServer_->Fd(), QSocketNotifier::Read);
+  commandNotifier_ =
+      std::make_unique<QSocketNotifier>(commandServer_->Fd(), QSocketNotifier::Read);
   QObject::connect(commandNotifier_.get(), &QSocketNotifier::activated, poll);
 }
 
