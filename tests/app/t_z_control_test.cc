@@ -254,6 +254,12 @@ TEST_F(ControlTest, LayoutDrawPicksTheWindowWaitsAndClears) {
     EXPECT_EQ(Display(a).Layout(), Window(a, 2));
     EXPECT_TRUE(Display(a).RedrawPending()) << "an unreadable delay takes the setting's";
 
+    // The display window's own window-number commands reach the same list.
+    a.DisplayWindow()->Command(10035 + 1);
+    EXPECT_EQ(Display(a).Layout(), Window(a, 1));
+    a.DisplayWindow()->Command(10035 + 3);
+    EXPECT_EQ(Display(a).Layout(), Window(a, 1));
+
     // With nothing on display and no window found nothing happens.
     Display(a).SetLayout(nullptr, -1);
     Execute(a, "Command=LayoutDraw;Name=Nowhere;Clear=2");
