@@ -5,6 +5,7 @@
 
 #include <QCursor>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLocale>
 #include <QMouseEvent>
 #include <QSocketNotifier>
@@ -254,7 +255,7 @@ void TZApplication::ReadAlertTexts() {
 }
 
 void TZApplication::SetUpLock() {
-  // FIXME: the user-interface lock from \General\Unlock arrives with its issue.
+  lock_.SetUp(registry_->LookupString(KString("\\General\\Unlock")));
 }
 
 void TZApplication::OpenResources() {
@@ -415,7 +416,7 @@ void TZApplication::ReleaseSubsystems() {
 }
 
 void TZApplication::ForgetLock() {
-  // FIXME: forget the unlock value node (user-interface lock issue).
+  lock_.Forget();
 }
 
 void TZApplication::WriteBackLanguage() {
@@ -474,8 +475,29 @@ bool TZApplication::FilterEvent(QObject* receiver, QEvent* event) {
         break;
     }
   }
-  // FIXME: while the user interface is locked, keyboard events go to the
-  // lock filter (user-interface lock issue).
+  switch (event->type()) {
+    case QEvent::ShortcutOverride:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+      break;
+    default:
+      return true;
+  }
+  if (lock_.IsLocked()) {
+    // Nothing sees a key while locked; an accepted override keeps the
+    // shortcuts from being matched at all.
+    if (event->type() == QEvent::ShortcutOverride) event->accept();
+    if (event->type() == QEvent::KeyPress) {
+      const QString text = static_cast<QKeyEvent*>(event)->text();
+      if (text.size() == 1 && lock_.Type(text.at(0).unicode())) {
+        QApplication::beep();
+        if (control_) control_->UpdateMenus();
+      }
+    }
+    return false;
+  }
+  // Before a shortcut is matched, the menu entries are brought up to date.
+  if (event->type() == QEvent::ShortcutOverride && control_) control_->UpdateMenus();
   return true;
 }
 
@@ -521,6 +543,12 @@ void TZApplication::ReportError(int code, int second) {
 
 bool TZApplication::ShowMessageWindow(const KString& title, const KString& text, int buttons,
                                       int defaultButton, int icon, const KString& secondText) {
+  return KZMessageRules::IsPositive(
+      AskMessageWindow(title, text, buttons, defaultButton, icon, secondText));
+}
+
+int TZApplication::AskMessageWindow(const KString& title, const KString& text, int buttons,
+                                    int defaultButton, int icon, const KString& secondText) {
   KZMessageWindow::Request request;
   request.title = title;
   request.text = text;
@@ -543,7 +571,7 @@ bool TZApplication::ShowMessageWindow(const KString& title, const KString& text,
     RecordUnansweredAlert(line, KZMessageRules::BuiltInLabel(answer.button),
                           (icon & KZMessageRules::kExclamation) ? 'E' : 'M');
   }
-  return KZMessageRules::IsPositive(answer.button);
+  return answer.button;
 }
 
 void TZApplication::RecordUnansweredAlert(const KString& line, const KString& answer, char code) {

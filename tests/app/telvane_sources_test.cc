@@ -1,6 +1,6 @@
 // The program end to end: sources listening on loopback, fed by test
 // clients as timing consoles, watched through the debug port; command lines
-// reach the main window and, today, the log.
+// reach the main window, which notes each layout switch in the log.
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
@@ -14,6 +14,7 @@
 #include <string>
 #include <thread>
 
+#include "layout/t_layout.h"
 #include "test_home.h"
 
 #include "tests/support/free_port.h"
@@ -103,6 +104,13 @@ TEST(TelvaneSources, FeedsDebugEchoCommandsAndReconnects) {
     profile += group + "CharMode:Int,1,,=0\n";
   }
   profile += "\\Sources\\DebugPort:String,1=-2,127.0.0.1," + std::to_string(debugPort) + "\n";
+  // Two layouts reopened at start-up; the second is on display.
+  for (const char* name : {"Board", "Other"}) {
+    TLayout layout;
+    ASSERT_EQ(layout.SaveTo(KString(home.InHome(std::string(name) + ".tln").c_str())), 0);
+  }
+  profile += "\\Layout\\RestoreOpen:Int=1\n\\Layout\\Open\\:=\n";
+  profile += "\\Layout\\Open\\1:String=Board.tln\n\\Layout\\Open\\2:String=Other.tln\n";
   TestHome::WriteFile(home.InHome("telvane.cfg"), profile);
 
   const pid_t program = fork();
@@ -126,7 +134,7 @@ TEST(TelvaneSources, FeedsDebugEchoCommandsAndReconnects) {
   EXPECT_NE(echo.find("{Alpha Results HDR}"), std::string::npos);
   EXPECT_NE(echo.find("xx[02]"), std::string::npos) << echo;
   EXPECT_NE(echo.find("1Ann,[03]"), std::string::npos) << echo;
-  alpha.Send("Command=Trigger;Name=Go;Action=toggle\n\n");  // the LF alone repeats it
+  alpha.Send("Command=LayoutDraw;Name=board;Delay=0\n\n");  // the LF alone repeats it
   beta.Send(Packet("2Bob,"));
   ASSERT_TRUE(debug.ReadUntil(echo, "{Beta Results BDY TRL}")) << echo;
 
@@ -162,7 +170,7 @@ TEST(TelvaneSources, FeedsDebugEchoCommandsAndReconnects) {
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 0);
   const std::string log = TestHome::ReadFile(home.InHome("telvane.log"));
-  size_t first = log.find("Trigger Name=Go Action=Toggle");
+  size_t first = log.find("LayoutDraw: Board\n");
   ASSERT_NE(first, std::string::npos) << log;
-  EXPECT_NE(log.find("Trigger Name=Go Action=Toggle", first + 1), std::string::npos) << log;
+  EXPECT_NE(log.find("LayoutDraw: Board\n", first + 1), std::string::npos) << log;
 }
