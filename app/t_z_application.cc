@@ -349,8 +349,8 @@ void TZApplication::CreateDisplayWindow() {
   displayWindow_ = new TZDisplayWindow(*registry_, *monitors_, std::move(clock));
   TDisplay& display = displayWindow_->Display();
   TLayoutServices& layouts = TLayoutServices::Get();
-  layouts.SetRedrawObserver([&display](TLayout& layout, TLayoutObject& object) {
-    display.RedrawObject(&layout, object.Rect());
+  layouts.SetRedrawObserver([&display](TLayout& layout, TLayoutObject&, const KRect& area) {
+    display.RedrawObject(&layout, area);
   });
   layouts.SetLayoutClosing([&display](TLayout& layout) {
     if (display.Layout() == &layout) display.SetLayout(nullptr, -1);

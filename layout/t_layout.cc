@@ -185,8 +185,12 @@ bool TLayout::Rescale(const KPoint& from, const KPoint& to) {
 }
 
 void TLayout::RedrawObject(TLayoutObject& object) {
+  RedrawObject(object, object.Rect());
+}
+
+void TLayout::RedrawObject(TLayoutObject& object, const KRect& area) {
   if (loading_) return;
-  TLayoutServices::Get().Redraw(*this, object);
+  TLayoutServices::Get().Redraw(*this, object, area);
 }
 
 std::unique_ptr<TLayoutState> TLayout::Snapshot() const {

@@ -10,47 +10,41 @@ size_t K3DGlyphCache::KeyHash::operator()(const Key& key) const {
   auto mix = [&hash](uint64_t value) {
     hash ^= std::hash<uint64_t>()(value) + 0x9E3779B97F4A7C15ull + (hash << 6) + (hash >> 2);
   };
-  mix(key.character);
-  mix((uint64_t(uint32_t(key.size)) << 32) | uint32_t(key.width));
-  mix((uint64_t(uint32_t(key.charWidth)) << 32) | uint32_t(key.borderSize));
-  mix((uint64_t(uint32_t(key.shadowSize)) << 32) | key.face);
-  mix((uint64_t(key.border) << 32) | key.shadow);
-  mix((uint64_t(key.background) << 32) | uint32_t(key.enable));
-  mix(uint32_t(key.bgLight));
+  // The fields that tell texts apart in practice; equality checks the rest.
+  const Style& s = key.style;
+  mix((uint64_t(key.character) << 48) ^ (uint64_t(uint32_t(s.size)) << 32) ^
+      (uint64_t(uint32_t(s.width)) << 16) ^ s.face);
   return hash;
 }
 
+K3DGlyphCache::Style K3DGlyphCache::MakeStyle(const K3DFontInfo& info,
+                                              std::optional<int> antiAliasEnable, int bgLight) {
+  return Style{info.Size(), info.Width(), info.CharWidthCache(), info.BorderSizeOverride(),
+               info.ShadowSizeOverride(), KColorTable::Pixel(info.FaceColor()),
+               KColorTable::Pixel(info.BorderColor()), KColorTable::Pixel(info.ShadowColor()),
+               KColorTable::Pixel(info.BackgroundColor()),
+               // A missing setting differs from every value it can hold.
+               antiAliasEnable ? *antiAliasEnable : INT32_MIN, bgLight};
+}
+
 bool K3DGlyphCache::Glyph(K3DFont& font, char16_t character, const K3DFontInfo& info,
-                          std::optional<int> antiAliasEnable, int bgLight,
-                          const uint32_t** pixels, K3DSize& size) {
-  const Key key{&font,
-                character,
-                info.Size(),
-                info.Width(),
-                info.CharWidthCache(),
-                info.BorderSizeOverride(),
-                info.ShadowSizeOverride(),
-                KColorTable::Pixel(info.FaceColor()),
-                KColorTable::Pixel(info.BorderColor()),
-                KColorTable::Pixel(info.ShadowColor()),
-                KColorTable::Pixel(info.BackgroundColor()),
-                // A missing setting differs from every value it can hold.
-                antiAliasEnable ? *antiAliasEnable : INT32_MIN,
-                bgLight};
+                          const Style& style, const uint32_t** pixels, K3DSize& size) {
+  const Key key{&font, character, style};
   auto found = entries_.find(key);
-  if (found != entries_.end() && (pixels == nullptr || found->second.hasPixels ||
-                                  !found->second.made)) {
+  if (found != entries_.end() &&
+      (pixels == nullptr || found->second.hasPixels || !found->second.made)) {
     size = found->second.size;
-    if (pixels != nullptr) *pixels = found->second.hasPixels ? found->second.pixels.data() : nullptr;
+    if (pixels != nullptr)
+      *pixels = found->second.hasPixels ? found->second.pixels.data() : nullptr;
     return found->second.made;
   }
   ++misses_;
   const uint32_t* made = nullptr;
   K3DSize madeSize;
   const bool ok = font.Glyph(character, info, pixels != nullptr ? &made : nullptr, madeSize);
-  const size_t count = ok && made != nullptr
-                           ? static_cast<size_t>(madeSize.width) * static_cast<size_t>(madeSize.height)
-                           : 0;
+  const size_t count = ok && made != nullptr ? static_cast<size_t>(madeSize.width) *
+                                                   static_cast<size_t>(madeSize.height)
+                                             : 0;
   if (count > kMaxPixels) {
     // Too big to keep: hand it over as made.
     size = madeSize;

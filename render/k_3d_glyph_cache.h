@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "render/k_3d_font.h"
+#include "render/k_3d_glyph_style.h"
 
 class K3DFontInfo;
 
@@ -20,10 +21,12 @@ class K3DGlyphCache {
  public:
   static constexpr size_t kMaxPixels = size_t{4} << 20;  // 16 MiB of blocks
 
+  using Style = K3DGlyphStyle;
+  static Style MakeStyle(const K3DFontInfo& info, std::optional<int> antiAliasEnable, int bgLight);
+
   // As K3DFont::Glyph; the block stays valid until the next glyph is made.
-  bool Glyph(K3DFont& font, char16_t character, const K3DFontInfo& info,
-             std::optional<int> antiAliasEnable, int bgLight, const uint32_t** pixels,
-             K3DSize& size);
+  bool Glyph(K3DFont& font, char16_t character, const K3DFontInfo& info, const Style& style,
+             const uint32_t** pixels, K3DSize& size);
   void Clear();
   size_t Entries() const { return entries_.size(); }
   size_t Pixels() const { return pixels_; }
@@ -33,17 +36,7 @@ class K3DGlyphCache {
   struct Key {
     const K3DFont* font;
     char16_t character;
-    int size;
-    int width;
-    int charWidth;
-    int borderSize;
-    int shadowSize;
-    uint32_t face;
-    uint32_t border;
-    uint32_t shadow;
-    uint32_t background;
-    int enable;
-    int bgLight;
+    Style style;
     friend bool operator==(const Key&, const Key&) = default;
   };
   struct KeyHash {
