@@ -17,6 +17,7 @@
 #include "app/t_z_control.h"
 #include "base/k_buffered_file.h"
 #include "base/k_file_extension.h"
+#include "base/k_wait_set.h"
 #include "base/k_x.h"
 #include "config/k_default_settings.h"
 #include "config/k_language_files.h"
@@ -367,6 +368,15 @@ bool TZApplication::OnIdle(int) {
   const bool ticksSuspended = captured_ && !(captureMode_ & kCaptureKeepTicks);
   if (control_ && !ticksSuspended) control_->Command(kTick);
   return true;
+}
+
+void TZApplication::CollectWaits(KWaitSet& set) {
+  if (sources_) sources_->CollectWaits(set);
+  // A drag repeats its last pointer event at every pass, so it keeps the
+  // passes coming as the fixed 1 ms sleep did.
+  if (captured_ && (captureMode_ & kCaptureRepeatEvent) && lastPointerEvent_) set.DueIn(1);
+  // FIXME: the display window adds its next redraw deadline and scroll step
+  // here once it exists.
 }
 
 void TZApplication::ReportLoopException() {

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "base/k_wait_set.h"
 #include "base/k_x.h"
 #include "ports/k_port_config.h"
 
@@ -108,6 +109,33 @@ void KUDPSocket::Read(void* bytes, int count) {
     copied += take;
   }
   NotifyRead(bytes, count);
+}
+
+int KUDPSocket::ReadAvailable(void* bytes, int max) {
+  if (max <= 0 || receive_.empty() || fd_ < 0) return 0;
+  if (receivePosition_ >= receiveCount_) {
+    ssize_t got;
+    do {
+      got = ::recv(fd_, receive_.data(), receive_.size(), MSG_DONTWAIT);
+    } while (got < 0 && errno == EINTR);
+    receivePosition_ = 0;
+    receiveCount_ = got > 0 ? static_cast<int>(got) : 0;
+    if (got < 0) {
+      if (errno == EAGAIN || errno == EWOULDBLOCK) return 0;
+      throw KXStream(kErrorReceive, 0);
+    }
+  }
+  const int take = std::min(max, receiveCount_ - receivePosition_);
+  std::memcpy(bytes, receive_.data() + receivePosition_, static_cast<size_t>(take));
+  receivePosition_ += take;
+  NotifyRead(bytes, take);
+  return take;
+}
+
+void KUDPSocket::AddWaits(KWaitSet& set) const {
+  if (receive_.empty() || fd_ < 0) return;
+  if (receivePosition_ < receiveCount_) set.DueNow();
+  set.Add(fd_, POLLIN);
 }
 
 void KUDPSocket::Write(const void* bytes, int count) {

@@ -26,6 +26,8 @@ class KUDPSocket : public KSocket {
   bool SetSpec(const KString& spec) override;
   void Close() override;
   void Read(void* bytes, int count) override;
+  int ReadAvailable(void* bytes, int max) override;
+  void AddWaits(KWaitSet& set) const override;
   void Write(const void* bytes, int count) override;
   void FlushOutput() override;
   void CloseSocket() override;
