@@ -10,6 +10,7 @@
 #include <QWidget>
 #include <cstdlib>
 #include <iostream>
+#include <string>
 
 #include "app/t_error_text.h"
 #include "app/t_home.h"
@@ -217,10 +218,20 @@ void TZApplication::CreateLog() {
   // profile need it.
   if (!KFile(home_).DirectoryExists()) programFile_.CreateDirectories();
   log_ = std::make_unique<KLog>();
+  const int32_t logSize = registry_->LookupInt(KString("\\General\\LogSize"),
+                                               static_cast<int32_t>(KLog::kDefaultMaxBytes));
+  log_->SetMaxBytes(logSize);
   KFile path(programFile_.Path());
   path.SetExtension(KString("log"));
   log_->Open(path.Path());
   KLog::SetInstance(log_.get());
+  if (log_->MaxBytes() != logSize) {
+    KString line(u"\\General\\LogSize ");
+    line.AppendInt(logSize);
+    line.Append(u" is held to ");
+    line.Append(KString(std::to_string(log_->MaxBytes()).c_str()));
+    KLog::Log(line, KLog::kMessage);
+  }
 }
 
 void TZApplication::StartPorts() {

@@ -2,9 +2,11 @@
 
 #include <QGuiApplication>
 #include <QScreen>
+#include <cstring>
 
 #include "app/t_main_window_geometry.h"
 #include "app/t_z_application.h"
+#include "base/k_wait_set.h"
 #include "config/k_registry.h"
 #include "ports/k_log.h"
 #include "sources/t_sources.h"
@@ -111,7 +113,14 @@ KString DescribeCommand(const TSourceCommand& command) {
 }  // namespace
 
 void TZControl::ExecuteSourceCommand(const KString& line) {
-  const TSourceCommand command(line.View());
+  // memcmp: a repeated line can be tens of kilobytes, once per bare LF.
+  if (line.Length() != lastLine_.Length() ||
+      std::memcmp(line.Data(), lastLine_.Data(),
+                  sizeof(char16_t) * static_cast<size_t>(line.Length())) != 0) {
+    lastLine_ = line;
+    lastCommand_ = TSourceCommand(line.View());
+  }
+  const TSourceCommand& command = lastCommand_;
   // Anything but a valid LayoutDraw or Trigger is ignored without a word.
   if (command.GetKind() == TSourceCommand::kNone) return;
   if (sourceCommandHook_) {
@@ -120,5 +129,13 @@ void TZControl::ExecuteSourceCommand(const KString& line) {
   }
   // FIXME: LayoutDraw and Trigger act on the displayed layout once layouts
   // and the display window exist.
-  KLog::Log(DescribeCommand(command), KLog::kMessage);
+  KString text = DescribeCommand(command);
+  const int64_t repeats = logThrottle_.Suppressed(text);
+  if (!logThrottle_.Allow(text, KWaitSet::NowMs())) return;
+  if (repeats > 0) {
+    text.Append(u" (");
+    text.AppendInt(static_cast<int>(repeats));
+    text.Append(u" repeats not logged)");
+  }
+  KLog::Log(text, KLog::kMessage);
 }

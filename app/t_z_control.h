@@ -4,6 +4,7 @@
 
 #include "base/k_string.h"
 #include "gui/k_z_control.h"
+#include "ports/k_log_throttle.h"
 #include "sources/t_source_command.h"
 
 class TZApplication;
@@ -44,4 +45,9 @@ class TZControl : public KZControl {
   bool startMaximized_ = true;
   long long ticks_ = 0;
   SourceCommandHook sourceCommandHook_;
+  // A bare LF repeats the last line: it is parsed once, and its log line
+  // written at most once a second.
+  KString lastLine_;
+  TSourceCommand lastCommand_;
+  KLogThrottle logThrottle_;
 };

@@ -150,15 +150,14 @@ void TSource::Poll(bool debugActive) {
   int budget = kPassChars;
   constexpr int kBlock = 1024;
   char16_t block[kBlock];
-  std::vector<char16_t> carried;
   while (budget > 0) {
     const char16_t* chars = block;
     int count = 0;
-    if (!held_.empty()) {
-      carried.swap(held_);
-      held_.clear();
-      chars = carried.data();
-      count = static_cast<int>(carried.size());
+    bool fromHeld = false;
+    if (heldAt_ < held_.size()) {
+      chars = held_.data() + heldAt_;
+      count = static_cast<int>(held_.size() - heldAt_);
+      fromHeld = true;
     } else {
       try {
         count = port_->ReadAvailableChars(block, budget < kBlock ? budget : kBlock);
@@ -173,6 +172,10 @@ void TSource::Poll(bool debugActive) {
     }
     if (count == 0) return;
     budget -= count;
+    if (fromHeld) {
+      // Taken in full unless a command stops the pass again below.
+      heldAt_ = held_.size();
+    }
     for (int i = 0; i < count; ++i) {
       const char16_t ch = chars[i];
       if (debug) debug->Echo(index_, ch);
@@ -180,12 +183,19 @@ void TSource::Poll(bool debugActive) {
         collector_.Reset();
         continue;
       }
-      if (collector_.Feed(ch, command_)) {
+      if (collector_.Feed(ch)) {
         // The rest waits: a source that executed a command yields until the
         // next pass.
-        held_.assign(chars + i + 1, chars + count);
+        if (fromHeld) {
+          heldAt_ = static_cast<size_t>(chars + i + 1 - held_.data());
+        } else {
+          held_.assign(chars + i + 1, chars + count);
+          heldAt_ = 0;
+        }
         // A bare LF with nothing to repeat executes nothing.
-        if (!command_.IsEmpty()) owner_.Execute(*this, command_);
+        if (!collector_.PreviousCommand().IsEmpty()) {
+          owner_.Execute(*this, collector_.PreviousCommand());
+        }
         return;
       }
     }
@@ -194,6 +204,6 @@ void TSource::Poll(bool debugActive) {
 }
 
 void TSource::CollectWaits(KWaitSet& set) const {
-  if (!held_.empty()) set.DueNow();
+  if (heldAt_ < held_.size()) set.DueNow();
   if (port_) port_->CollectWaits(set);
 }

@@ -73,9 +73,9 @@ class TSource : public TFieldsOwner, public TDebugEvents {
   std::unique_ptr<KStream> port_;
   TPacketDefinitions definitions_;
   TCommandLineCollector collector_;
-  KString command_;
   int index_;
   // Characters read from the port but left for the next pass (a command
   // line ended the pass in the middle of a block).
   std::vector<char16_t> held_;
+  size_t heldAt_ = 0;
 };

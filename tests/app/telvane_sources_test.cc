@@ -157,15 +157,25 @@ TEST(TelvaneSources, FeedsDebugEchoCommandsAndReconnects) {
   again.Send(Packet("6Fay,"));
   EXPECT_TRUE(debug.ReadUntil(echo, "{Alpha Results BDY TRL}", before)) << echo.substr(filtered);
 
+  // The repeat by a bare LF was executed; its log line waits for the next
+  // one of the same command, a second later at the earliest.
+  std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+  const size_t last = echo.size();
+  again.Send("Command=Trigger;Name=Go;Action=toggle\n");
+  ASSERT_TRUE(debug.ReadUntil(echo, "toggle[0A]", last)) << echo.substr(last);
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+
   kill(program, SIGTERM);
   int status = 0;
   waitpid(program, &status, 0);
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 0);
   const std::string log = TestHome::ReadFile(home.InHome("telvane.log"));
-  size_t first = log.find("Trigger Name=Go Action=Toggle");
+  size_t first = log.find("Trigger Name=Go Action=Toggle\n");
   ASSERT_NE(first, std::string::npos) << log;
-  EXPECT_NE(log.find("Trigger Name=Go Action=Toggle", first + 1), std::string::npos) << log;
+  EXPECT_NE(log.find("Trigger Name=Go Action=Toggle (1 repeats not logged)", first + 1),
+            std::string::npos)
+      << log;
 }
 
 namespace {
@@ -253,4 +263,40 @@ TEST(TelvaneSources, FloodedSourceStillEndsPromptlyOnSigtermAndSaves) {
   EXPECT_EQ(saved.rfind("Registry Version: 1.00\n", 0), 0u);
   EXPECT_NE(saved.find("\\Sources\\1\\SerialPort:String,1=-2,127.0.0.1," + std::to_string(port)),
             std::string::npos);
+}
+
+TEST(TelvaneSources, BareLineFeedsRepeatingAHugeCommandBarelyTouchTheLog) {
+  TestHome home;
+  const int port = FreeLoopbackPort();
+  const int debugPort = FreeLoopbackPort();
+  TestHome::WriteFile(home.InHome("Timer.rss"), kScript);
+  TestHome::WriteFile(home.InHome("telvane.cfg"), ListenerProfile(port, debugPort));
+  const pid_t program = StartProgram(home);
+  Client debug(debugPort, std::chrono::seconds(30));
+  ASSERT_TRUE(debug.Connected());
+  Client console(port, std::chrono::seconds(10));
+  ASSERT_TRUE(console.Connected());
+  const auto start = Clock::now();
+  // A valid command carrying 32 KB of items, then bare LFs that each repeat
+  // it, then a packet whose end event says that all of it was read.
+  console.Send("Command=Trigger;Name=Go;" + std::string(32768, 'y') + "\n");
+  console.Send(std::string(1 << 16, '\n') + Packet("9End,"));
+  std::string echo;
+  // The echo of the LFs alone is some 300 KB; only its end matters.
+  ASSERT_TRUE(debug.ReadUntil(echo, "{Alpha Results BDY TRL}")) << echo.size();
+  const auto seconds =
+      std::chrono::duration_cast<std::chrono::seconds>(Clock::now() - start).count();
+  kill(program, SIGTERM);
+  int status = 0;
+  waitpid(program, &status, 0);
+  const std::string log = TestHome::ReadFile(home.InHome("telvane.log"));
+  int lines = 0;
+  for (size_t at = log.find("Trigger Name=Go"); at != std::string::npos;
+       at = log.find("Trigger Name=Go", at + 1)) {
+    ++lines;
+  }
+  // Once a second at most, where every LF used to write a line.
+  EXPECT_GE(lines, 1);
+  EXPECT_LE(lines, seconds + 2) << log;
+  EXPECT_LT(log.size(), size_t{64} * 1024);
 }

@@ -91,7 +91,7 @@ TEST(DefaultSettings, EverySettingHasACommentAndEveryCommentASetting) {
     }
   };
   walk(&root);
-  EXPECT_EQ(settings, 52);
+  EXPECT_EQ(settings, 53);
   int commented = 0;
   std::function<void(KRGroup*, const KString&)> back = [&](KRGroup* group, const KString& rel) {
     for (KRNode* node : group->Children().Items<KRNode>()) {
