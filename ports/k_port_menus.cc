@@ -10,10 +10,11 @@ namespace KPortMenus {
 
 namespace {
 
-std::unique_ptr<KStream> TCPPrototype(const KPortSettings& settings) {
+std::unique_ptr<KStream> TCPPrototype(const KPortSettings& settings, bool keepBusyClient) {
   auto tcp = std::make_unique<KTCPSocket>(-1);
   tcp->SetReconnect(true);
   tcp->SetReplaceOnAccept(true);
+  tcp->SetKeepBusyClient(keepBusyClient);
   tcp->SetBlockingConnect(false);
   tcp->SetKeepAlive(settings.keepAlive);
   MakeRaw(*tcp);
@@ -43,7 +44,8 @@ void BuildSourceMenu(KStreamMenu& menu, const KPortSettings& settings) {
       std::make_unique<KSerialPort>(KSerialPort::kAccessRead, settings.EffectiveBufferSize(), 0);
   MakeRaw(*serial);
   menu.Register(std::move(serial));
-  menu.Register(TCPPrototype(settings));
+  // A console that is sending is never cut off by someone else connecting.
+  menu.Register(TCPPrototype(settings, true));
   menu.Register(UDPPrototype(settings));
 }
 
@@ -53,7 +55,8 @@ void BuildDebugMenu(KStreamMenu& menu, const KPortSettings& settings) {
                                               size, size);
   MakeRaw(*serial);
   menu.Register(std::move(serial));
-  menu.Register(TCPPrototype(settings));
+  // The newest watcher takes the debug connection, as ever.
+  menu.Register(TCPPrototype(settings, false));
   menu.Register(UDPPrototype(settings));
 }
 

@@ -48,6 +48,7 @@ std::unique_ptr<KStream> KTCPSocket::Clone() const {
   copy->blockingConnect_ = blockingConnect_;
   copy->replaceOnAccept_ = replaceOnAccept_;
   copy->keepBusyClient_ = keepBusyClient_;
+  copy->idleClientMs_ = idleClientMs_;
   copy->receiveBlock_ = receiveBlock_;
   return copy;
 }
@@ -219,7 +220,7 @@ void KTCPSocket::PromoteWaiting(int64_t nowMs, bool currentGone) {
   if (waitingFd_ < 0) return;
   if (!currentGone) {
     if (fd_ >= 0 && state_ == kConnected &&
-        (BufferedBytes() > 0 || nowMs - lastReceiveMs_ < kKeepAliveTimeMs)) {
+        (BufferedBytes() > 0 || nowMs - lastReceiveMs_ < idleClientMs_)) {
       return;
     }
   }
@@ -345,7 +346,7 @@ int KTCPSocket::ReadAvailable(void* bytes, int max) {
 
 void KTCPSocket::AddWaits(KWaitSet& set) const {
   if (listenFd_ >= 0 && (replaceOnAccept_ || fd_ < 0)) set.Add(listenFd_, POLLIN);
-  if (waitingFd_ >= 0 && state_ == kConnected) set.DueAt(lastReceiveMs_ + kKeepAliveTimeMs);
+  if (waitingFd_ >= 0 && state_ == kConnected) set.DueAt(lastReceiveMs_ + idleClientMs_);
   if (state_ == kConnecting) {
     if (fd_ >= 0) {
       set.Add(fd_, POLLOUT);

@@ -73,6 +73,8 @@ class KTCPSocket : public KSocket {
   // the current client closes or stays silent for the keep-alive time, and
   // only then replaces it, after every byte of the old one was read.
   void SetKeepBusyClient(bool on) { keepBusyClient_ = on; }
+  // How long a client must be silent before a waiting one replaces it.
+  void SetIdleClientMs(int ms) { idleClientMs_ = ms > 0 ? ms : kKeepAliveTimeMs; }
   void SetReceiveBlock(int bytes);
   bool NoDelay() const { return noDelay_; }
   bool KeepAlive() const { return keepAlive_; }
@@ -80,6 +82,7 @@ class KTCPSocket : public KSocket {
   bool BlockingConnect() const { return blockingConnect_; }
   bool ReplaceOnAccept() const { return replaceOnAccept_; }
   bool KeepBusyClient() const { return keepBusyClient_; }
+  int IdleClientMs() const { return idleClientMs_; }
   // Whether a newcomer is held while the current client is busy.
   bool HasWaitingClient() const { return waitingFd_ >= 0; }
   int ReceiveBlock() const { return receiveBlock_; }
@@ -104,6 +107,7 @@ class KTCPSocket : public KSocket {
   bool replaceOnAccept_ = false;
   bool keepBusyClient_ = false;
   int waitingFd_ = -1;
+  int idleClientMs_ = kKeepAliveTimeMs;
   int64_t lastReceiveMs_ = 0;
   uint32_t remoteAddress_ = 0;
   uint16_t remotePort_ = 0;

@@ -157,6 +157,7 @@ TEST(KPortMenus, MakeReusesTheCurrentPortOnlyWhenItsKindServes) {
   ASSERT_NE(tcp, nullptr);
   EXPECT_TRUE(tcp->Reconnect());
   EXPECT_TRUE(tcp->ReplaceOnAccept());
+  EXPECT_TRUE(tcp->KeepBusyClient());  // a sending console is never cut off
   EXPECT_FALSE(tcp->BlockingConnect());
   EXPECT_TRUE(tcp->KeepAlive());
   EXPECT_FALSE(tcp->HasWriteBuffer());
@@ -198,6 +199,7 @@ TEST(KPortMenus, DebugMenuAndBufferSizes) {
   auto* tcp = dynamic_cast<KTCPSocket*>(port.get());
   ASSERT_NE(tcp, nullptr);
   EXPECT_FALSE(tcp->KeepAlive());
+  EXPECT_FALSE(tcp->KeepBusyClient());  // the newest watcher takes the debug port
 
   KStreamMenu big;
   settings.bufferSize = 8192;
