@@ -37,13 +37,25 @@ int ConnectTo(uint16_t port) {
   return fd;
 }
 
+uint16_t FreePort() {
+  const int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in at{};
+  at.sin_family = AF_INET;
+  at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  bind(fd, reinterpret_cast<sockaddr*>(&at), sizeof at);
+  socklen_t length = sizeof at;
+  getsockname(fd, reinterpret_cast<sockaddr*>(&at), &length);
+  close(fd);
+  return ntohs(at.sin_port);
+}
+
 // A listener port with one quiet client.
 struct QuietConnection {
   QuietConnection() {
     KSocket::StartNetwork();
     port.SetReplaceOnAccept(true);
     KPortMenus::MakeRaw(port);
-    if (!port.SetSpec(KString(u"-2,127.0.0.1,0"))) return;
+    if (!port.Listen(0x7F000001u, 0)) return;
     client = ConnectTo(port.LocalPort());
     for (int i = 0; i < 1000 && !port.IsOpen(); ++i) usleep(1000);
   }
@@ -133,7 +145,9 @@ BENCHMARK(BM_EchoRawSend);
 void BM_EchoThroughDebugPort(benchmark::State& state) {
   KSocket::StartNetwork();
   KDebugPort debug{KPortSettings{}};
-  if (!debug.SetSpec(KString(u"-2,127.0.0.1,0"))) state.SkipWithError("cannot listen");
+  if (!debug.SetSpec(KString("-2,127.0.0.1," + std::to_string(FreePort())))) {
+    state.SkipWithError("cannot listen");
+  }
   const int client = ConnectTo(static_cast<KTCPSocket*>(debug.Stream())->LocalPort());
   for (int i = 0; i < 1000 && !debug.BeginPass(); ++i) usleep(1000);
   const Drain drain(client);

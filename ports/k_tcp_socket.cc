@@ -49,6 +49,7 @@ std::unique_ptr<KStream> KTCPSocket::Clone() const {
   copy->replaceOnAccept_ = replaceOnAccept_;
   copy->keepBusyClient_ = keepBusyClient_;
   copy->idleClientMs_ = idleClientMs_;
+  copy->SetEmptyIsLoopback(EmptyIsLoopback());
   copy->receiveBlock_ = receiveBlock_;
   return copy;
 }
@@ -80,23 +81,32 @@ void KTCPSocket::ApplyOptions(int fd) const {
 }
 
 bool KTCPSocket::SetSpec(const KString& spec) {
-  switch (KPortConfig::PortNumber(spec)) {
-    case KPortConfig::kKindTCPConnect:
-      if (!KPortConfig::HasToken(spec, 1) || !KPortConfig::HasToken(spec, 2)) {
-        Close();
-        return false;
-      }
-      return Connect(KPortConfig::IPAddress(spec), KPortConfig::IPPort(spec));
-    case KPortConfig::kKindTCPListen:
-      if (!KPortConfig::HasToken(spec, 2)) {
-        Close();
-        return false;
-      }
-      return Listen(KPortConfig::IPAddress(spec), KPortConfig::IPPort(spec));
-    default:
-      Close();
-      return false;
+  const int kind = KPortConfig::PortNumber(spec);
+  if ((kind != KPortConfig::kKindTCPConnect && kind != KPortConfig::kKindTCPListen) ||
+      (kind == KPortConfig::kKindTCPConnect && !KPortConfig::HasToken(spec, 1))) {
+    Close();
+    return false;
   }
+  KString error;
+  uint16_t port = 0;
+  uint32_t address = 0;
+  const uint32_t whenEmpty = kind == KPortConfig::kKindTCPListen && EmptyIsLoopback()
+                                 ? KPortConfig::kAddressLoopback
+                                 : KPortConfig::kAddressAny;
+  if (!KPortConfig::ReadIPPort(spec, port, error) ||
+      !KPortConfig::ResolveIPAddress(spec, whenEmpty, address, error)) {
+    Close();
+    LogRefused(spec, error);
+    return false;
+  }
+  if (kind == KPortConfig::kKindTCPConnect) return Connect(address, port);
+  if (Listen(address, port)) return true;
+  if (NetworkAvailable()) LogRefused(spec, KString(u"cannot listen on that address and port"));
+  return false;
+}
+
+uint32_t KTCPSocket::LocalAddress() const {
+  return BoundAddress(listenFd_ >= 0 ? listenFd_ : fd_);
 }
 
 void KTCPSocket::Close() {

@@ -57,6 +57,7 @@ class KTCPSocket : public KSocket {
   bool IsListening() const { return listenFd_ >= 0; }
   // The port the listener is bound to (useful after listening on port 0).
   uint16_t LocalPort() const;
+  uint32_t LocalAddress() const override;
   uint32_t RemoteAddress() const { return remoteAddress_; }
   uint16_t RemotePort() const { return remotePort_; }
   // Grows by one with every new data connection, so a user can tell that

@@ -72,7 +72,7 @@ class TCPTest : public ::testing::Test {
 TEST_F(TCPTest, ListenerTakesEachNewClientInPlaceOfTheLast) {
   KTCPSocket port;
   Configure(port);
-  ASSERT_TRUE(port.SetSpec(KString(u"-2,0.0.0.0,0")));
+  ASSERT_TRUE(port.SetSpec(KString("-2,0.0.0.0," + std::to_string(Loopback::FreePort()))));
   const uint16_t at = port.LocalPort();
   ASSERT_NE(at, 0);
   EXPECT_FALSE(port.IsOpen());  // no client yet
@@ -376,7 +376,7 @@ TEST_F(TCPTest, ABusyClientIsNeverTakenOverAndLosesNoByte) {
   KTCPSocket port;
   Configure(port);
   port.SetKeepBusyClient(true);
-  ASSERT_TRUE(port.SetSpec(KString(u"-2,127.0.0.1,0")));
+  ASSERT_TRUE(port.SetSpec(KString("-2,127.0.0.1," + std::to_string(Loopback::FreePort()))));
   const int console = Loopback::Connect(port.LocalPort());
   ASSERT_TRUE(OpenWithin(port, 5s));
   const uint32_t generation = port.Generation();
@@ -407,7 +407,7 @@ TEST_F(TCPTest, ASilentClientGivesWayToTheNewestWaitingOne) {
   Configure(port);
   port.SetKeepBusyClient(true);
   port.SetIdleClientMs(300);
-  ASSERT_TRUE(port.SetSpec(KString(u"-2,127.0.0.1,0")));
+  ASSERT_TRUE(port.SetSpec(KString("-2,127.0.0.1," + std::to_string(Loopback::FreePort()))));
   const int stale = Loopback::Connect(port.LocalPort());
   ASSERT_TRUE(OpenWithin(port, 5s));
   ASSERT_TRUE(Loopback::SendAll(stale, "old;"));

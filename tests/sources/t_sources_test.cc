@@ -32,6 +32,11 @@ namespace {
 
 using namespace std::chrono_literals;
 
+// A listener on a loopback port free right now (port 0 is refused).
+std::string ListenSpec() {
+  return "-2,127.0.0.1," + std::to_string(Loopback::FreePort());
+}
+
 const char kScript[] =
     ";;Result\n"
     "header=\\02R,length=2\n"
@@ -267,7 +272,7 @@ TEST_F(SourcesTest, ScriptAndCodeSetChangesApply) {
 }
 
 TEST_F(SourcesTest, PacketsNoiseAndCommandsOverTcp) {
-  AddSource("1", "race.rss", "-2,127.0.0.1,0", "Pool");
+  AddSource("1", "race.rss", ListenSpec(), "Pool");
   Make();
   ASSERT_EQ(sources->Count(), 1);
   ASSERT_NE(SourcePort(0), 0);
@@ -302,7 +307,7 @@ TEST_F(SourcesTest, PacketsNoiseAndCommandsOverTcp) {
 }
 
 TEST_F(SourcesTest, UnicodeCodeSetSurvivesCharactersSplitAcrossReads) {
-  AddSource("1", "race.rss", "-2,127.0.0.1,0");
+  AddSource("1", "race.rss", ListenSpec());
   root.Apply(u"\\Sources\\1\\CharMode:Int=1");
   Make();
   const int client = ConnectClient(0);
@@ -328,7 +333,7 @@ TEST_F(SourcesTest, UnicodeCodeSetSurvivesCharactersSplitAcrossReads) {
 }
 
 TEST_F(SourcesTest, APeerThatComesBackResumes) {
-  AddSource("1", "race.rss", "-2,127.0.0.1,0");
+  AddSource("1", "race.rss", ListenSpec());
   Make();
   int client = ConnectClient(0);
   ASSERT_TRUE(Loopback::SendAll(client, Packet('1', "First")));
@@ -343,9 +348,9 @@ TEST_F(SourcesTest, APeerThatComesBackResumes) {
 }
 
 TEST_F(SourcesTest, DebugPortEchoesEventsAndFiltersBySource) {
-  AddSource("1", "race.rss", "-2,127.0.0.1,0", "Pool");
-  AddSource("2", "race.rss", "-2,127.0.0.1,0", "Track");
-  root.LookupString(u"\\Sources\\DebugPort")->Assign(KString(u"-2,127.0.0.1,0"));
+  AddSource("1", "race.rss", ListenSpec(), "Pool");
+  AddSource("2", "race.rss", ListenSpec(), "Track");
+  root.LookupString(u"\\Sources\\DebugPort")->Assign(KString(ListenSpec().c_str()));
   Make();
   ASSERT_EQ(sources->Count(), 2);
   ASSERT_NE(DebugPortNumber(), 0);
@@ -381,11 +386,11 @@ TEST_F(SourcesTest, DebugPortEchoesEventsAndFiltersBySource) {
 }
 
 TEST_F(SourcesTest, DebugPortIsRemadeWhenItsSettingChanges) {
-  AddSource("1", "race.rss", "-2,127.0.0.1,0", "Pool");
+  AddSource("1", "race.rss", ListenSpec(), "Pool");
   Make();
   sources->Poll();
   EXPECT_FALSE(sources->DebugActive());
-  root.LookupString(u"\\Sources\\DebugPort")->SetValue(KString(u"-2,127.0.0.1,0"));
+  root.LookupString(u"\\Sources\\DebugPort")->SetValue(KString(ListenSpec().c_str()));
   ASSERT_NE(DebugPortNumber(), 0);
   const int debug = Loopback::Connect(DebugPortNumber());
   ASSERT_GE(debug, 0);
@@ -403,7 +408,7 @@ TEST_F(SourcesTest, DebugPortIsRemadeWhenItsSettingChanges) {
 }
 
 TEST_F(SourcesTest, ConsumersComeAndGo) {
-  AddSource("1", "race.rss", "-2,127.0.0.1,0");
+  AddSource("1", "race.rss", ListenSpec());
   Make();
   const int client = ConnectClient(0);
   sources->RemoveConsumer(this);
@@ -421,7 +426,7 @@ TEST_F(SourcesTest, ConsumersComeAndGo) {
 }  // namespace
 
 TEST_F(SourcesTest, APassTakesItsBudgetAndTheRestFollowsInOrder) {
-  AddSource("1", "race.rss", "-2,127.0.0.1,0", "Pool");
+  AddSource("1", "race.rss", ListenSpec(), "Pool");
   Make();
   const int client = ConnectClient(0);
   // Far more than one pass may take: 24 characters a packet.
@@ -446,7 +451,7 @@ TEST_F(SourcesTest, APassTakesItsBudgetAndTheRestFollowsInOrder) {
 }
 
 TEST_F(SourcesTest, ACommandEndsThePassAndTheRestIsDueAtOnce) {
-  AddSource("1", "race.rss", "-2,127.0.0.1,0", "Pool");
+  AddSource("1", "race.rss", ListenSpec(), "Pool");
   Make();
   const int client = ConnectClient(0);
   ASSERT_TRUE(Loopback::SendAll(client, "A=1\nB=2\n"));
@@ -486,8 +491,8 @@ const char kLongScript[] =
 
 TEST_F(SourcesTest, DebugEchoKeepsUpWithAThousandPacketsASecond) {
   std::ofstream(home.File("long.rss")) << kLongScript;
-  AddSource("1", "long.rss", "-2,127.0.0.1,0", "Pool");
-  root.LookupString(u"\\Sources\\DebugPort")->Assign(KString(u"-2,127.0.0.1,0"));
+  AddSource("1", "long.rss", ListenSpec(), "Pool");
+  root.LookupString(u"\\Sources\\DebugPort")->Assign(KString(ListenSpec().c_str()));
   Make();
   const int debug = Loopback::Connect(DebugPortNumber());
   ASSERT_GE(debug, 0);
@@ -547,8 +552,8 @@ TEST_F(SourcesTest, DebugEchoKeepsUpWithAThousandPacketsASecond) {
 
 TEST_F(SourcesTest, ASlowDebugReaderLosesEchoButNeverHoldsUpTheSources) {
   std::ofstream(home.File("long.rss")) << kLongScript;
-  AddSource("1", "long.rss", "-2,127.0.0.1,0", "Pool");
-  root.LookupString(u"\\Sources\\DebugPort")->Assign(KString(u"-2,127.0.0.1,0"));
+  AddSource("1", "long.rss", ListenSpec(), "Pool");
+  root.LookupString(u"\\Sources\\DebugPort")->Assign(KString(ListenSpec().c_str()));
   Make();
   // Connected, never reading.
   const int debug = Loopback::Connect(DebugPortNumber());
