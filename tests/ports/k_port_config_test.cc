@@ -227,6 +227,12 @@ TEST(KPortSettings, ReadFromTheSettingsTree) {
   EXPECT_FALSE(settings.keepAlive);
   ASSERT_NE(root.Apply(u"Sources\\BufferSize:Int=65536"), nullptr);
   EXPECT_EQ(KPortSettings::FromSettings(root).EffectiveBufferSize(), 65536);
+  // A size that would have every serial and UDP port ask for gigabytes.
+  ASSERT_NE(root.Apply(u"Sources\\BufferSize:Int=2147483647"), nullptr);
+  EXPECT_EQ(KPortSettings::FromSettings(root).EffectiveBufferSize(), KPortSettings::kMaxBufferSize);
+  KPortSettings big;
+  big.bufferSize = 1 << 30;
+  EXPECT_EQ(big.EffectiveBufferSize(), KPortSettings::kMaxBufferSize);
 }
 
 }  // namespace
