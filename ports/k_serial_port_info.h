@@ -26,8 +26,8 @@ class KSerialPortInfo : public KListItem {
     std::function<bool(int subtype, KString& text)> typeText;
     // The device of COM n: "/dev/ttyS<n-1>" unless this names another one.
     std::function<std::string(int number)> device;
-    // Reads \SerialPort\TypeMask, \SerialPort\Devices\, \Strings\SerialPort\
-    // from `root`, which must outlive the enumeration call.
+    // Reads \SerialPort\TypeMask, \SerialPort\Devices\ and the texts of
+    // \Strings\SerialPort\ from `root`, which must outlive the enumeration.
     static Enumeration FromSettings(KRGroup& root);
   };
 

@@ -220,7 +220,8 @@ void KStringProcessor::Run(std::u16string_view program, KString& out, int maxLen
               std::snprintf(digits, sizeof digits, "%*.*d", k, k, reg);
               break;
             case 3:
-              std::snprintf(digits, sizeof digits, "%0*.*d", k, k, reg);
+              // "%0*.*d": with a precision the zero flag is ignored, as here.
+              std::snprintf(digits, sizeof digits, "%*.*d", k, k, reg);
               break;
             case 4:
               std::snprintf(digits, sizeof digits, "%-*.*d", k, k, reg);

@@ -109,7 +109,9 @@ TEST(DefaultSettings, EverySettingHasACommentAndEveryCommentASetting) {
       }
       ++commented;
       // The first source's settings are made at run time, not by the table.
-      if (!path.StartsWith(u"\\Sources\\1\\")) EXPECT_NE(root.Lookup(path), nullptr) << path;
+      if (!path.StartsWith(u"\\Sources\\1\\")) {
+        EXPECT_NE(root.Lookup(path), nullptr) << path;
+      }
     }
   };
   back(comments, KString());
