@@ -200,8 +200,8 @@ TEST(CaptureAndSend, SendRefusesSpeedsAndRatesThatMeanNothing) {
   TempDir dir;
   const std::string bytes = dir.Path() + "/bytes.bin";
   std::ofstream(bytes, std::ios::binary) << "x";
-  for (const std::string& option : {"--speed", "--rate"}) {
-    for (const std::string& value : {"nan", "inf", "0", "-1", "1e300", "abc", "1e-9"}) {
+  for (const char* option : {"--speed", "--rate"}) {
+    for (const char* value : {"nan", "inf", "0", "-1", "1e300", "abc", "1e-9"}) {
       const pid_t send =
           Spawn({"send", option, value, "--wait-seconds", "0.1", "-1,127.0.0.1,9", bytes},
                 dir.Path() + "/out.json");
