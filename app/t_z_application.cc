@@ -13,6 +13,7 @@
 #include <QWidget>
 #include <cstdlib>
 #include <iostream>
+#include <string>
 
 #include "app/t_error_text.h"
 #include "app/t_home.h"
@@ -21,6 +22,7 @@
 #include "app/t_z_control.h"
 #include "base/k_buffered_file.h"
 #include "base/k_file_extension.h"
+#include "base/k_wait_set.h"
 #include "base/k_x.h"
 #include "config/k_default_settings.h"
 #include "config/k_language_files.h"
@@ -277,10 +279,20 @@ void TZApplication::CreateLog() {
   // profile need it.
   if (!KFile(home_).DirectoryExists()) programFile_.CreateDirectories();
   log_ = std::make_unique<KLog>();
+  const int32_t logSize = registry_->LookupInt(KString("\\General\\LogSize"),
+                                               static_cast<int32_t>(KLog::kDefaultMaxBytes));
+  log_->SetMaxBytes(logSize);
   KFile path(programFile_.Path());
   path.SetExtension(KString("log"));
   log_->Open(path.Path());
   KLog::SetInstance(log_.get());
+  if (log_->MaxBytes() != logSize) {
+    KString line(u"\\General\\LogSize ");
+    line.AppendInt(logSize);
+    line.Append(u" is held to ");
+    line.Append(KString(std::to_string(log_->MaxBytes()).c_str()));
+    KLog::Log(line, KLog::kMessage);
+  }
 }
 
 void TZApplication::StartPorts() {
@@ -514,6 +526,23 @@ bool TZApplication::OnIdle(int) {
   const bool ticksSuspended = captured_ && !(captureMode_ & kCaptureKeepTicks);
   if (control_ && !ticksSuspended) control_->Command(kTick);
   return true;
+}
+
+void TZApplication::CollectWaits(KWaitSet& set) {
+  if (sources_) sources_->CollectWaits(set);
+  // A drag repeats its last pointer event at every pass, so it keeps the
+  // passes coming as the fixed 1 ms sleep did.
+  if (captured_ && (captureMode_ & kCaptureRepeatEvent) && lastPointerEvent_) set.DueIn(1);
+  // The display's redraw deadline and scroll step, and the timed triggers
+  // of the layout it shows.
+  if (displayWindow_) {
+    const int displayMs = displayWindow_->Display().MillisecondsToNextWork();
+    if (displayMs >= 0) set.DueIn(displayMs);
+    if (const TDisplayContent* shown = displayWindow_->Display().Layout()) {
+      const int tickMs = shown->MillisecondsToNextTick();
+      if (tickMs >= 0) set.DueIn(tickMs);
+    }
+  }
 }
 
 void TZApplication::ReportLoopException() {

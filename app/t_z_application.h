@@ -113,6 +113,7 @@ class TZApplication : public KZApplication {
   bool OnIdle(int count) override;
   void ReportLoopException() override;
   void OnTerminateRequest(int signal) override;
+  void CollectWaits(KWaitSet& set) override;
 
  private:
   // Start-up, in order.

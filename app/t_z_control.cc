@@ -9,6 +9,7 @@
 #include <QScreen>
 #include <QTimer>
 #include <algorithm>
+#include <cstring>
 
 #include "app/t_main_window_geometry.h"
 #include "app/t_user_interface_lock.h"
@@ -17,6 +18,7 @@
 #include "app/t_z_layout_mdi.h"
 #include "base/k_file.h"
 #include "base/k_product.h"
+#include "base/k_wait_set.h"
 #include "config/k_profile.h"
 #include "config/k_r_group.h"
 #include "config/k_r_int.h"
@@ -477,10 +479,18 @@ TZLayoutMDI* TZControl::FindByTitle(const KString& name) const {
 }
 
 void TZControl::ExecuteSourceCommand(const KString& line) {
-  const TSourceCommand command(line.View());
+  // memcmp: a repeated line can be tens of kilobytes, once per bare LF.
+  if (line.Length() != lastLine_.Length() ||
+      std::memcmp(line.Data(), lastLine_.Data(),
+                  sizeof(char16_t) * static_cast<size_t>(line.Length())) != 0) {
+    lastLine_ = line;
+    lastCommand_ = TSourceCommand(line.View());
+  }
+  const TSourceCommand& command = lastCommand_;
   // Anything but a valid LayoutDraw or Trigger is ignored without a word.
   if (command.GetKind() == TSourceCommand::kLayoutDraw) LayoutDraw(command);
   if (command.GetKind() == TSourceCommand::kTrigger) Trigger(command);
+  if (command.GetKind() != TSourceCommand::kNone && sourceCommandHook_) sourceCommandHook_(command);
 }
 
 void TZControl::LayoutDraw(const TSourceCommand& command) {
@@ -504,8 +514,16 @@ void TZControl::LayoutDraw(const TSourceCommand& command) {
   }
   display.SetLayout(layout, delayMs);
   if (target != nullptr) {
+    // A console's bare LFs can repeat this thousands of times a second.
     KString note(u"LayoutDraw: ");
     note.Append(target->Title());
+    const int64_t repeats = logThrottle_.Suppressed(note);
+    if (!logThrottle_.Allow(note, KWaitSet::NowMs())) return;
+    if (repeats > 0) {
+      note.Append(u" (");
+      note.AppendInt(repeats);
+      note.Append(u" repeats not logged)");
+    }
     KLog::Log(note, KLog::kMessage);
   }
 }

@@ -1,11 +1,14 @@
 #pragma once
 
 #include <QPointer>
+#include <functional>
 #include <memory>
 #include <vector>
 
 #include "base/k_string.h"
 #include "gui/k_z_control.h"
+#include "ports/k_log_throttle.h"
+#include "sources/t_source_command.h"
 
 class KRGroup;
 class KRInt;
@@ -92,6 +95,10 @@ class TZControl : public KZControl {
   // A window was opened, closed, renamed or activated: the Window menu follows.
   void LayoutWindowsChanged();
 
+  // Told of every LayoutDraw or Trigger carried out (tests, diagnostics).
+  using SourceCommandHook = std::function<void(const TSourceCommand&)>;
+  void SetSourceCommandHook(SourceCommandHook hook) { sourceCommandHook_ = std::move(hook); }
+
   // A complete line a source received between its packets.
   void ExecuteSourceCommand(const KString& line);
 
@@ -128,4 +135,10 @@ class TZControl : public KZControl {
   QPointer<TZLayoutMDI> lastActivated_;
   bool startMaximized_ = true;
   long long ticks_ = 0;
+  // A bare LF repeats the last line: it is parsed once, and its log line
+  // written at most once a second.
+  KString lastLine_;
+  TSourceCommand lastCommand_;
+  KLogThrottle logThrottle_;
+  SourceCommandHook sourceCommandHook_;
 };

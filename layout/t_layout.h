@@ -45,6 +45,7 @@ class TLayout : public KMessageObject, public TSources::PacketConsumer, public T
   KColor DisplayBackground() const override { return Background(); }
   void DrawBand(TDisplay& display, const KRect& band) override { Draw(display, band); }
   void TickObjects() override;
+  int MillisecondsToNextTick() const override;
   void ClearObjectValues() override { ClearValues(); }
   // A key typed on the display toggles the trigger of that name.
   void KeyTrigger(const KString& name) override;

@@ -145,7 +145,9 @@ TEST(TelvaneControl, SendSwitchesTheLayoutsOnDisplay) {
   WriteCapture(home.InHome("race.tvcap"), {{0, "Command=LayoutDraw;Name=Results;Delay=0\n"},
                                            {200, "\x02RAnn  \x03"},
                                            {400, "Command=LayoutDraw;Window=1;Delay=0\n"},
-                                           {600, "Command=LayoutDraw;Name=results;Delay=0\n"}});
+                                           // More than a second after the first, so
+                                           // its log line is not held back as a repeat.
+                                           {1500, "Command=LayoutDraw;Name=results;Delay=0\n"}});
   const pid_t program = StartProgram(home);
   EXPECT_EQ(RunCli({"send", "-1,127.0.0.1," + std::to_string(port), home.InHome("race.tvcap"),
                     "--wait-seconds", "30"}),

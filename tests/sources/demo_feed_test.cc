@@ -28,7 +28,7 @@ namespace {
 using namespace std::chrono_literals;
 
 const std::string kDemo =
-    (std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "assets" / "demo")
+    (std::filesystem::path(TELVANE_TEST_DATA).parent_path().parent_path() / "assets" / "demo")
         .string();
 
 std::string CaptureBytes() {
@@ -81,7 +81,8 @@ TEST(DemoFeedTest, DemoRaceThroughASource) {
   KProfile profile(KString((kDemo + "/telvane.cfg").c_str()));
   ASSERT_TRUE(profile.Load(root));
   // Any free port: a demo may be running on the fixed ones.
-  root.LookupString(u"\\Sources\\1\\SerialPort")->Assign(KString(u"-2,127.0.0.1,0"));
+  root.LookupString(u"\\Sources\\1\\SerialPort")
+      ->Assign(KString(("-2,127.0.0.1," + std::to_string(Loopback::FreePort())).c_str()));
   root.LookupString(u"\\Sources\\DebugPort")->Assign(KString(u"0"));
   ASSERT_TRUE(KSocket::StartNetwork());
 

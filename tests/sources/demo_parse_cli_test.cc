@@ -20,7 +20,7 @@ namespace {
 using nlohmann::json;
 
 const std::string kDemo =
-    (std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "assets" / "demo")
+    (std::filesystem::path(TELVANE_TEST_DATA).parent_path().parent_path() / "assets" / "demo")
         .string();
 
 TEST(DemoParseCliTest, DemoScriptCutsTheDemoCapture) {
