@@ -23,6 +23,13 @@ class TCommandLine {
   // name); false when absent or when the value is missing.
   bool OptionValue(const KString& name, KString& value) const;
 
+  // What the arguments ask for before anything starts: run, print the usage
+  // or the version, or refuse an argument the program does not know
+  // (`error` then says which).
+  enum Request : int { kRun = 0, kHelp, kVersion, kBadArgument };
+  Request Check(KString& error) const;
+  static const char* Usage();
+
  private:
   std::vector<KString> arguments_;
 };

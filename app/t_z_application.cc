@@ -5,6 +5,7 @@
 
 #include <QCursor>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLocale>
 #include <QMouseEvent>
 #include <QSocketNotifier>
@@ -12,6 +13,7 @@
 #include <QWidget>
 #include <cstdlib>
 #include <iostream>
+#include <string>
 
 #include "app/t_error_text.h"
 #include "app/t_home.h"
@@ -20,6 +22,7 @@
 #include "app/t_z_control.h"
 #include "base/k_buffered_file.h"
 #include "base/k_file_extension.h"
+#include "base/k_wait_set.h"
 #include "base/k_x.h"
 #include "config/k_default_settings.h"
 #include "config/k_language_files.h"
@@ -254,7 +257,7 @@ void TZApplication::ReadAlertTexts() {
 }
 
 void TZApplication::SetUpLock() {
-  // FIXME: the user-interface lock from \General\Unlock arrives with its issue.
+  lock_.SetUp(registry_->LookupString(KString("\\General\\Unlock")));
 }
 
 void TZApplication::OpenResources() {
@@ -276,10 +279,20 @@ void TZApplication::CreateLog() {
   // profile need it.
   if (!KFile(home_).DirectoryExists()) programFile_.CreateDirectories();
   log_ = std::make_unique<KLog>();
+  const int32_t logSize = registry_->LookupInt(KString("\\General\\LogSize"),
+                                               static_cast<int32_t>(KLog::kDefaultMaxBytes));
+  log_->SetMaxBytes(logSize);
   KFile path(programFile_.Path());
   path.SetExtension(KString("log"));
   log_->Open(path.Path());
   KLog::SetInstance(log_.get());
+  if (log_->MaxBytes() != logSize) {
+    KString line(u"\\General\\LogSize ");
+    line.AppendInt(logSize);
+    line.Append(u" is held to ");
+    line.Append(KString(std::to_string(log_->MaxBytes()).c_str()));
+    KLog::Log(line, KLog::kMessage);
+  }
 }
 
 void TZApplication::StartPorts() {
@@ -348,8 +361,8 @@ void TZApplication::CreateDisplayWindow() {
   displayWindow_ = new TZDisplayWindow(*registry_, *monitors_, std::move(clock));
   TDisplay& display = displayWindow_->Display();
   TLayoutServices& layouts = TLayoutServices::Get();
-  layouts.SetRedrawObserver([&display](TLayout& layout, TLayoutObject& object) {
-    display.RedrawObject(&layout, object.Rect());
+  layouts.SetRedrawObserver([&display](TLayout& layout, TLayoutObject&, const KRect& area) {
+    display.RedrawObject(&layout, area);
   });
   layouts.SetLayoutClosing([&display](TLayout& layout) {
     if (display.Layout() == &layout) display.SetLayout(nullptr, -1);
@@ -415,7 +428,7 @@ void TZApplication::ReleaseSubsystems() {
 }
 
 void TZApplication::ForgetLock() {
-  // FIXME: forget the unlock value node (user-interface lock issue).
+  lock_.Forget();
 }
 
 void TZApplication::WriteBackLanguage() {
@@ -474,8 +487,29 @@ bool TZApplication::FilterEvent(QObject* receiver, QEvent* event) {
         break;
     }
   }
-  // FIXME: while the user interface is locked, keyboard events go to the
-  // lock filter (user-interface lock issue).
+  switch (event->type()) {
+    case QEvent::ShortcutOverride:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+      break;
+    default:
+      return true;
+  }
+  if (lock_.IsLocked()) {
+    // Nothing sees a key while locked; an accepted override keeps the
+    // shortcuts from being matched at all.
+    if (event->type() == QEvent::ShortcutOverride) event->accept();
+    if (event->type() == QEvent::KeyPress) {
+      const QString text = static_cast<QKeyEvent*>(event)->text();
+      if (text.size() == 1 && lock_.Type(text.at(0).unicode())) {
+        QApplication::beep();
+        if (control_) control_->UpdateMenus();
+      }
+    }
+    return false;
+  }
+  // Before a shortcut is matched, the menu entries are brought up to date.
+  if (event->type() == QEvent::ShortcutOverride && control_) control_->UpdateMenus();
   return true;
 }
 
@@ -492,6 +526,23 @@ bool TZApplication::OnIdle(int) {
   const bool ticksSuspended = captured_ && !(captureMode_ & kCaptureKeepTicks);
   if (control_ && !ticksSuspended) control_->Command(kTick);
   return true;
+}
+
+void TZApplication::CollectWaits(KWaitSet& set) {
+  if (sources_) sources_->CollectWaits(set);
+  // A drag repeats its last pointer event at every pass, so it keeps the
+  // passes coming as the fixed 1 ms sleep did.
+  if (captured_ && (captureMode_ & kCaptureRepeatEvent) && lastPointerEvent_) set.DueIn(1);
+  // The display's redraw deadline and scroll step, and the timed triggers
+  // of the layout it shows.
+  if (displayWindow_) {
+    const int displayMs = displayWindow_->Display().MillisecondsToNextWork();
+    if (displayMs >= 0) set.DueIn(displayMs);
+    if (const TDisplayContent* shown = displayWindow_->Display().Layout()) {
+      const int tickMs = shown->MillisecondsToNextTick();
+      if (tickMs >= 0) set.DueIn(tickMs);
+    }
+  }
 }
 
 void TZApplication::ReportLoopException() {
@@ -521,6 +572,12 @@ void TZApplication::ReportError(int code, int second) {
 
 bool TZApplication::ShowMessageWindow(const KString& title, const KString& text, int buttons,
                                       int defaultButton, int icon, const KString& secondText) {
+  return KZMessageRules::IsPositive(
+      AskMessageWindow(title, text, buttons, defaultButton, icon, secondText));
+}
+
+int TZApplication::AskMessageWindow(const KString& title, const KString& text, int buttons,
+                                    int defaultButton, int icon, const KString& secondText) {
   KZMessageWindow::Request request;
   request.title = title;
   request.text = text;
@@ -543,7 +600,7 @@ bool TZApplication::ShowMessageWindow(const KString& title, const KString& text,
     RecordUnansweredAlert(line, KZMessageRules::BuiltInLabel(answer.button),
                           (icon & KZMessageRules::kExclamation) ? 'E' : 'M');
   }
-  return KZMessageRules::IsPositive(answer.button);
+  return answer.button;
 }
 
 void TZApplication::RecordUnansweredAlert(const KString& line, const KString& answer, char code) {

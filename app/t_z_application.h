@@ -7,6 +7,7 @@
 #include "app/t_command_line.h"
 #include "app/t_copy_counter.h"
 #include "app/t_stopwatch.h"
+#include "app/t_user_interface_lock.h"
 #include "base/k_file.h"
 #include "base/k_string.h"
 #include "gui/k_z_application.h"
@@ -52,6 +53,9 @@ class TZApplication : public KZApplication {
   void ReportError(int code, int second = -1);
   bool ShowMessageWindow(const KString& title, const KString& text, int buttons, int defaultButton,
                          int icon, const KString& secondText = KString());
+  // The same window; returns the button that closed it (a KZMessageRules bit).
+  int AskMessageWindow(const KString& title, const KString& text, int buttons, int defaultButton,
+                       int icon, const KString& secondText = KString());
   void ShowError(const KString& text);
   void ShowError(const KString& title, const KString& text);
   void ShowMessage(const KString& text);
@@ -97,6 +101,10 @@ class TZApplication : public KZApplication {
   // then hold commas); false for any other command.
   static bool ParseOpenLayout(const KString& command, KString& path);
 
+  // The user-interface lock: 0 none configured, 1 open, 2 locked.
+  int LockState() const { return lock_.GetState(); }
+  void SetLockState(int state) { lock_.SetState(state); }
+
   // A settings text, or the built-in one while the tree lacks it.
   KString Text(const KString& path, const KString& builtIn) const;
 
@@ -105,6 +113,7 @@ class TZApplication : public KZApplication {
   bool OnIdle(int count) override;
   void ReportLoopException() override;
   void OnTerminateRequest(int signal) override;
+  void CollectWaits(KWaitSet& set) override;
 
  private:
   // Start-up, in order.
@@ -174,6 +183,7 @@ class TZApplication : public KZApplication {
   std::unique_ptr<QSocketNotifier> commandNotifier_;
   std::unique_ptr<QTimer> commandPoller_;
   KString511 pendingCommand_;
+  TUserInterfaceLock lock_;
 
   QPointer<QWidget> captured_;
   int captureMode_ = 0;

@@ -40,8 +40,7 @@ TZDisplayWindow::TZDisplayWindow(KRGroup& settings, const KMonitorList& monitors
   PlaceAt({main}, true);
   surface_.Resize(std::max(width(), 1), std::max(height(), 1));
   display_.ClientResized();
-  QObject::connect(&snapshotTimer_, &QTimer::timeout,
-                   [this] { WriteSnapshot(snapshotPath_); });
+  QObject::connect(&snapshotTimer_, &QTimer::timeout, [this] { WriteSnapshot(snapshotPath_); });
   UpdatePlacement();
 }
 
@@ -129,8 +128,9 @@ void TZDisplayWindow::keyPressEvent(QKeyEvent* event) {
   const bool control = mods & Qt::ControlModifier;
   const bool alt = mods & Qt::AltModifier;
   TTrigger trigger;
-  const bool named = functionKey > 0 ? TTrigger::ForFunctionKey(functionKey, shift, control, alt, trigger)
-                                     : TTrigger::ForCharacter(ch, shift, control, alt, trigger);
+  const bool named = functionKey > 0
+                         ? TTrigger::ForFunctionKey(functionKey, shift, control, alt, trigger)
+                         : TTrigger::ForCharacter(ch, shift, control, alt, trigger);
   if (layout != nullptr && named) {
     layout->KeyTrigger(trigger.Name());
     return;

@@ -48,8 +48,14 @@ void KFile::Open(unsigned mode, bool create) {
       flags |= O_RDONLY;
   }
   if (create) flags |= O_CREAT;
-  const int fd = ::open(NativePath(path_).c_str(), flags, 0666);
+  const bool exclusive = exclusive_ && create;
+  if (exclusive) flags |= O_EXCL | O_NOFOLLOW;
+  exclusive_ = false;
+  const int fd = ::open(NativePath(path_).c_str(), flags,
+                        exclusive && permissions_ >= 0 ? static_cast<mode_t>(permissions_) : 0666);
   if (fd < 0) throw KXStream(KErrors::kFileOpen, 0);
+  // The umask must not loosen or tighten a mode that is being kept.
+  if (exclusive && permissions_ >= 0) ::fchmod(fd, static_cast<mode_t>(permissions_));
   struct stat info {};
   if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
     ::close(fd);

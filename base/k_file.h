@@ -32,6 +32,13 @@ class KFile : public KStream {
   void Write(const void* bytes, int count) override;
 
   virtual void Open(unsigned mode, bool create);
+  // Makes the next Open with creation make a new file or fail: an existing
+  // path, a symlink included, is refused (3002). A new file gets
+  // `permissions` exactly, or the usual ones when negative.
+  void SetExclusiveCreate(int permissions) {
+    exclusive_ = true;
+    permissions_ = permissions;
+  }
   virtual int64_t Size();
   virtual void SetSize(int64_t size);
   virtual int64_t Tell();
@@ -97,4 +104,6 @@ class KFile : public KStream {
   KString255 path_;
   unsigned mode_ = 0;
   int fd_ = -1;
+  bool exclusive_ = false;
+  int permissions_ = -1;
 };

@@ -34,6 +34,7 @@ void KList::Link(KListItem* item, KListItem* before) {
     last_ = item;
   }
   ++count_;
+  ++version_;
 }
 
 void KList::Append(KListItem* item) {
@@ -99,6 +100,7 @@ KListItem* KList::Unlink(KListItem* item) {
   item->list_ = nullptr;
   item->prev_ = item->next_ = nullptr;
   --count_;
+  ++version_;
   return item;
 }
 
@@ -116,6 +118,7 @@ void KList::ForgetAll() {
   }
   first_ = last_ = nullptr;
   count_ = 0;
+  ++version_;
 }
 
 void KList::DeleteAll() {

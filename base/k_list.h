@@ -41,6 +41,9 @@ class KList {
   virtual ~KList();
 
   int Count() const { return count_; }
+  // Changes whenever an item joins or leaves, so an index kept beside the
+  // list can tell that it is out of date.
+  uint64_t Version() const { return version_; }
   bool IsEmpty() const { return count_ == 0; }
   KListItem* First() const { return first_; }
   KListItem* Last() const { return last_; }
@@ -101,6 +104,7 @@ class KList {
   KListItem* first_ = nullptr;
   KListItem* last_ = nullptr;
   int count_ = 0;
+  uint64_t version_ = 0;
 };
 
 // An item of a list kept in the order of Compare.

@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "base/k_utf8.h"
+#include "base/k_wait_set.h"
 #include "base/k_x.h"
 
 void KStream::CloneSettings(KStream& target) const {
@@ -38,6 +39,7 @@ void KStream::ResetTextState() {
   partialCount_ = 0;
   pendingLowSurrogate_ = 0;
   pendingHighSurrogate_ = 0;
+  blockCount_ = blockPosition_ = 0;
 }
 
 int KStream::SetDirection(int direction) {
@@ -47,6 +49,20 @@ int KStream::SetDirection(int direction) {
 
 void KStream::Read(void* /*bytes*/, int /*count*/) {
   throw KXStream(KErrors::kFileRead, 0);
+}
+
+int KStream::ReadAvailable(void* bytes, int max) {
+  auto* out = static_cast<uint8_t*>(bytes);
+  int got = 0;
+  try {
+    while (got < max) {
+      Read(out + got, 1);
+      ++got;
+    }
+  } catch (const KX&) {
+    // A kind without its own form ends its data with an exception.
+  }
+  return got;
 }
 
 void KStream::Write(const void* /*bytes*/, int /*count*/) {
@@ -114,27 +130,37 @@ void KStream::SetWriteEncoding(int encoding) {
   writeModes_ = (writeModes_ & ~0xF0) | ((encoding & 0xF) << 4);
 }
 
-uint8_t KStream::NextByte() {
+bool KStream::NextByte(uint8_t& byte) {
   if (pendingByte_ >= 0) {
-    const auto byte = static_cast<uint8_t>(pendingByte_);
+    byte = static_cast<uint8_t>(pendingByte_);
     pendingByte_ = -1;
-    return byte;
+    return true;
   }
-  uint8_t byte = 0;
+  if (blockPosition_ < blockCount_) {
+    byte = block_[static_cast<size_t>(blockPosition_++)];
+    return true;
+  }
+  if (blockRead_) return false;
   Read(&byte, 1);
-  return byte;
+  return true;
 }
 
-char16_t KStream::DecodeUnit16() {
+bool KStream::DecodeUnit16(char16_t& out) {
   for (;;) {
-    const uint8_t first = NextByte();
+    uint8_t first = 0;
+    if (!NextByte(first)) return false;
     uint8_t second = 0;
+    bool have = false;
     try {
-      second = NextByte();
+      have = NextByte(second);
     } catch (const KX&) {
       // A port may hold half a character now and the rest later: keep it.
       pendingByte_ = first;
       throw;
+    }
+    if (!have) {
+      pendingByte_ = first;
+      return false;
     }
     const auto unit =
         static_cast<char16_t>(swapBytes_ ? (first << 8) | second : (second << 8) | first);
@@ -144,28 +170,33 @@ char16_t KStream::DecodeUnit16() {
       continue;
     }
     if (unit == 0xFEFF) continue;
-    return unit;
+    out = unit;
+    return true;
   }
 }
 
-char16_t KStream::DecodeMultiByte() {
+bool KStream::DecodeMultiByte(char16_t& out) {
   if (partialCount_ == 0) {
-    partial_[0] = NextByte();
+    if (!NextByte(partial_[0])) return false;
     partialCount_ = 1;
   }
   const int length = KUtf8::SequenceLength(partial_[0]);
   if (length <= 1) {
     partialCount_ = 0;
-    return length == 1 ? partial_[0] : char16_t{0xFFFD};
+    out = length == 1 ? partial_[0] : char16_t{0xFFFD};
+    return true;
   }
   while (partialCount_ < length) {
-    const uint8_t byte = NextByte();  // at the end of the data the partial sequence waits
+    uint8_t byte = 0;
+    // At the end of the data the partial sequence waits.
+    if (!NextByte(byte)) return false;
     const bool fits =
         partialCount_ == 1 ? KUtf8::ValidSecond(partial_[0], byte) : KUtf8::IsContinuation(byte);
     if (!fits) {
       pendingByte_ = byte;
       partialCount_ = 0;
-      return 0xFFFD;
+      out = 0xFFFD;
+      return true;
     }
     partial_[partialCount_++] = byte;
   }
@@ -175,61 +206,120 @@ char16_t KStream::DecodeMultiByte() {
   partialCount_ = 0;
   if (cp >= 0x10000) {
     pendingLowSurrogate_ = static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
-    return static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
+    out = static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
+    return true;
   }
-  return static_cast<char16_t>(cp);
+  out = static_cast<char16_t>(cp);
+  return true;
 }
 
-char16_t KStream::DecodeChar() {
+bool KStream::DecodeChar(char16_t& out) {
   if (pendingLowSurrogate_ != 0) {
-    const char16_t low = pendingLowSurrogate_;
+    out = pendingLowSurrogate_;
     pendingLowSurrogate_ = 0;
-    return low;
+    return true;
   }
   switch (ReadEncoding()) {
     case kEncoding16Bit:
-      return DecodeUnit16();
+      return DecodeUnit16(out);
     case kEncodingMultiByte:
-      return DecodeMultiByte();
+      return DecodeMultiByte(out);
     case kEncodingAuto: {
-      const uint8_t first = NextByte();
+      uint8_t first = 0;
+      if (!NextByte(first)) return false;
       if (first != 0xFF && first != 0xFE) {
         SetReadEncoding(kEncoding8Bit);
-        return first;
+        out = first;
+        return true;
       }
       uint8_t second = 0;
+      bool have = false;
       try {
-        second = NextByte();
+        have = NextByte(second);
       } catch (const KX&) {
+      }
+      if (!have) {
         SetReadEncoding(kEncoding8Bit);
-        return first;
+        out = first;
+        return true;
       }
       if (first == 0xFE && second == 0xFF) {
         swapBytes_ = 1;
         SetReadEncoding(kEncoding16Bit);
-        return DecodeUnit16();
+        return DecodeUnit16(out);
       }
       if (first == 0xFF && second == 0xFE) {
         swapBytes_ = 0;
         SetReadEncoding(kEncoding16Bit);
-        return DecodeUnit16();
+        return DecodeUnit16(out);
       }
       SetReadEncoding(kEncoding8Bit);
       pendingByte_ = second;
-      return first;
+      out = first;
+      return true;
     }
-    default:
-      return NextByte();
+    default: {
+      uint8_t byte = 0;
+      if (!NextByte(byte)) return false;
+      out = byte;
+      return true;
+    }
   }
 }
 
 char16_t KStream::ReadChar() {
+  char16_t ch = 0;
+  // Outside a block read the decoders end the data with Read's exception.
+  TakeChar(ch);
+  return ch;
+}
+
+int KStream::ReadAvailableChars(char16_t* out, int max) {
+  struct BlockRead {
+    explicit BlockRead(bool& flag) : flag_(flag) { flag_ = true; }
+    ~BlockRead() { flag_ = false; }
+    bool& flag_;
+  } guard(blockRead_);
+  int count = 0;
+  while (count < max) {
+    if (TakeChar(out[count])) {
+      ++count;
+      continue;
+    }
+    // Out of bytes: one more block from the port.
+    if (!block_) block_ = std::make_unique<uint8_t[]>(kBlockBytes);
+    blockPosition_ = 0;
+    blockCount_ = 0;
+    blockCount_ = ReadAvailable(block_.get(), kBlockBytes);
+    if (blockCount_ <= 0) {
+      blockCount_ = 0;
+      break;
+    }
+  }
+  return count;
+}
+
+bool KStream::HasBuffered() const {
+  // Half a 16-bit character waits for its partner; any other byte read
+  // ahead is a character to decode.
+  return hasPeeked_ || blockPosition_ < blockCount_ || pendingLowSurrogate_ != 0 ||
+         (pendingByte_ >= 0 && ReadEncoding() != kEncoding16Bit);
+}
+
+void KStream::CollectWaits(KWaitSet& set) const {
+  if (HasBuffered()) set.DueNow();
+  AddWaits(set);
+}
+
+bool KStream::TakeChar(char16_t& out) {
   if (hasPeeked_) {
     hasPeeked_ = false;
-    return peeked_;
+    out = peeked_;
+    return true;
   }
   for (;;) {
-    const char16_t ch = DecodeChar();
+    char16_t ch = 0;
+    if (!DecodeChar(ch)) return false;
     if (pendingCompanion_ != 0 && ch == pendingCompanion_) {
       // The second half of a two-character line end: swallowed, and it tells
       // a single-character mode that the text uses pairs.
@@ -251,9 +341,11 @@ char16_t KStream::ReadChar() {
     if (lineEndChar_ != 0 && ch == lineEndChar_) {
       if (ReadLineMode() == kLineCRLF) pendingCompanion_ = 10;
       if (ReadLineMode() == kLineLFCR) pendingCompanion_ = 13;
-      return 10;
+      out = 10;
+      return true;
     }
-    return ch;
+    out = ch;
+    return true;
   }
 }
 

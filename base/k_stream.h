@@ -6,6 +6,8 @@
 
 #include "base/k_string.h"
 
+class KWaitSet;
+
 // The byte stream every file, serial port and socket is. The base stream
 // cannot transfer data; kinds override the transfer operations. On top sit a
 // text layer (encodings, line ends, byte-order marks) and a data layer
@@ -49,6 +51,13 @@ class KStream {
   virtual int SetDirection(int direction);
   // Exactly `count` bytes or a KXStream.
   virtual void Read(void* bytes, int count);
+  // What is waiting now, up to `max` bytes, without waiting: 0 when nothing
+  // is there. A KX only for a real failure. Kinds that poll override it; the
+  // base form falls back to Read one byte at a time.
+  virtual int ReadAvailable(void* bytes, int max);
+  // Adds what the main loop should sleep on for this stream to become
+  // readable (descriptors, a reconnect deadline); nothing by default.
+  virtual void AddWaits(KWaitSet& /*set*/) const {}
   virtual void Write(const void* bytes, int count);
   virtual void SetReadTimeout(int ms) { readTimeoutMs_ = ms; }
   virtual void SetWriteTimeout(int ms) { writeTimeoutMs_ = ms; }
@@ -62,6 +71,15 @@ class KStream {
 
   // Text layer.
   char16_t ReadChar();
+  // The characters waiting now, decoded, up to `max`; 0 when none. Never
+  // waits and never throws for "nothing there"; a KX is a real failure. A
+  // character cut off by the end of the waiting bytes stays for the next call.
+  int ReadAvailableChars(char16_t* out, int max);
+  // Whether bytes or characters are held here already, so reading needs no
+  // new data from the port.
+  bool HasBuffered() const;
+  // AddWaits, and "due now" while something is buffered.
+  void CollectWaits(KWaitSet& set) const;
   bool HasMore();
   // Skips `count` characters, or all when negative; returns how many.
   int Skip(int count);
@@ -107,10 +125,14 @@ class KStream {
   void StoreDirection(int direction) { direction_ = direction; }
 
  private:
-  char16_t DecodeChar();
-  char16_t DecodeUnit16();
-  char16_t DecodeMultiByte();
-  uint8_t NextByte();
+  // The decoders return false when the bytes ran out inside a block read;
+  // otherwise the end of the data is the KX that Read raises.
+  bool DecodeChar(char16_t& out);
+  bool DecodeUnit16(char16_t& out);
+  bool DecodeMultiByte(char16_t& out);
+  bool NextByte(uint8_t& byte);
+  // One character with the line-end rules applied; false as the decoders.
+  bool TakeChar(char16_t& out);
   int ResolvedWriteEncoding() const;
   void WriteEncodedChar(char16_t ch, int encoding);
   void UpdateLineEndChar();
@@ -139,4 +161,11 @@ class KStream {
   int partialCount_ = 0;
   char16_t pendingLowSurrogate_ = 0;
   char16_t pendingHighSurrogate_ = 0;
+
+  // Bytes a block read took from the port and the decoder has not used yet.
+  static constexpr int kBlockBytes = 4096;
+  std::unique_ptr<uint8_t[]> block_;
+  int blockCount_ = 0;
+  int blockPosition_ = 0;
+  bool blockRead_ = false;
 };

@@ -57,7 +57,7 @@ void Receive(benchmark::State& state, int block, int64_t total) {
     port.SetReplaceOnAccept(true);
     port.SetReceiveBlock(block);
     KPortMenus::MakeRaw(port);
-    if (!port.SetSpec(KString(u"-2,127.0.0.1,0"))) {
+    if (!port.Listen(0x7F000001u, 0)) {
       state.SkipWithError("cannot listen");
       return;
     }

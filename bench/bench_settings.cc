@@ -3,6 +3,7 @@
 // three-level Lookup against reading a kept node pointer.
 #include <benchmark/benchmark.h>
 
+#include <memory>
 #include <string>
 
 #include "base/k_memory_stream.h"
@@ -116,5 +117,36 @@ void BM_LookupText(benchmark::State& state) {
   state.SetLabel("family:lookup");
 }
 BENCHMARK(BM_LookupText);
+
+// 100,000 settings lines that all create values in one group, as a
+// hostile or runaway profile would: loading them against decoding them.
+const std::string& ManyLines() {
+  static const std::string text = [] {
+    std::string lines = "Registry Version: 1.00\nBig\\:=\n";
+    for (int i = 0; i < 100000; ++i) lines += "Big\\V" + std::to_string(i) + ":Int=1\n";
+    return lines;
+  }();
+  return text;
+}
+
+void BM_DecodeManyLines(benchmark::State& state) {
+  for (auto _ : state) Decode(ManyLines());
+  state.SetLabel("baseline:manylines");
+}
+BENCHMARK(BM_DecodeManyLines)->Unit(benchmark::kMillisecond);
+
+void BM_LoadManyLines(benchmark::State& state) {
+  for (auto _ : state) {
+    state.PauseTiming();
+    auto root = std::make_unique<KRegistry>();
+    state.ResumeTiming();
+    LoadOver(*root, ManyLines(), false);
+    state.PauseTiming();
+    root.reset();
+    state.ResumeTiming();
+  }
+  state.SetLabel("family:manylines");
+}
+BENCHMARK(BM_LoadManyLines)->Unit(benchmark::kMillisecond);
 
 }  // namespace

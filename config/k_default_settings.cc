@@ -22,6 +22,7 @@ const char16_t* const kTable[] = {
     u"General\\MainWindow\\Width:Int=-1",
     u"General\\MainWindow\\Height:Int=-1",
     u"General\\MainWindow\\Maximized:Int=1",
+    u"General\\LogSize:Int=10485760",
     u"Display\\Monitor:Int=0",
     u"Display\\Left:Int=0",
     u"Display\\Top:Int=0",
@@ -420,6 +421,9 @@ const char16_t* const kTable[] = {
     u"pixels) of the main window if not 'Maximized'.\\n\\nDefault: -1 (full width)",
     u"Strings\\Registry\\Comments\\General\\MainWindow\\Maximized:String=Refers to the state of "
     u"the main window.\\n\\n0=Restored Down 1=Maximized\\n\\nDefault: 1",
+    u"Strings\\Registry\\Comments\\General\\LogSize:String=Size (bytes) at which the log file "
+    u"is renamed with the extension \"log.1\" (replacing the older one) and a new log is "
+    u"started.\\n\\nMinimum: 65536\\nDefault: 10485760",
     u"Strings\\Registry\\Comments\\Display\\:=",
     u"Strings\\Registry\\Comments\\Display\\Monitor:String=Defines the monitor to be used for the "
     u"display window.\\n\\n-1=Other (custom) coordinates\\n0=Main computer monitor\\n1+=Additional "

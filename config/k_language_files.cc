@@ -3,6 +3,7 @@
 #include "base/k_buffered_file.h"
 #include "base/k_file_info.h"
 #include "base/k_x.h"
+#include "config/k_atomic_save.h"
 #include "config/k_r_group.h"
 #include "config/k_r_string.h"
 #include "config/k_r_text.h"
@@ -122,14 +123,10 @@ bool KLanguageFiles::WriteBack(KRGroup& root) const {
   if (!HasChoice()) return false;
   KRGroup* strings = root.LookupGroup(u"\\Strings\\");
   if (!strings) return false;
-  const KString path = FilePath(chosenFile_);
-  KString temporary(path);
-  temporary.Append(u".new");
-  KBufferedFile file(temporary, kBufferBytes);
+  // The old file stays until the new one is complete and synced.
+  KAtomicSave save(FilePath(chosenFile_));
   try {
-    file.Open(KFile::kWrite, KFile::kOpenOrCreate);
-    file.Seek(0, 0);
-    file.SetSize(0);
+    KBufferedFile& file = save.Begin();
     file.SetWriteEncoding(encoding_ == KStream::kEncodingAuto ? KStream::kEncoding16Bit
                                                               : encoding_);
     file.WriteByteOrderMark();
@@ -137,16 +134,9 @@ bool KLanguageFiles::WriteBack(KRGroup& root) const {
     first.Append(u'\n');
     file.WriteText(first);
     strings->Store(file);
-    file.Flush();
+    save.Commit();
   } catch (const KX&) {
-    file.Close();
-    file.Delete();
-    return false;
-  }
-  // The old file stays until the new one is complete.
-  if (!file.Rename(path)) {
-    file.Close();
-    file.Delete();
+    save.Abandon();
     return false;
   }
   return true;

@@ -2,6 +2,7 @@
 
 #include "base/k_buffered_file.h"
 #include "base/k_x.h"
+#include "config/k_atomic_save.h"
 #include "config/k_r_group.h"
 
 namespace {
@@ -41,28 +42,17 @@ bool KProfile::Load(KRGroup& root) {
 }
 
 void KProfile::Save(KRGroup& root) const {
-  KString temporary(path_);
-  temporary.Append(u".new");
-  KBufferedFile file(temporary, kBufferBytes);
-  file.Open(KFile::kWrite, KFile::kOpenOrCreate);
+  KAtomicSave save(path_);
+  KBufferedFile& file = save.Begin();
   try {
-    file.Seek(0, 0);
-    file.SetSize(0);
     file.SetWriteEncoding(encoding_ == KStream::kEncodingAuto ? KStream::kEncoding16Bit
                                                               : encoding_);
     file.WriteByteOrderMark();
     Write(root, file);
-    file.Flush();
-    file.SyncToDisk();
+    save.Commit();
   } catch (const KX&) {
-    file.Close();
-    file.Delete();
+    save.Abandon();
     throw;
-  }
-  if (!file.Rename(path_)) {
-    file.Close();
-    file.Delete();
-    throw KXStream(KErrors::kFileWrite, 0);
   }
 }
 

@@ -1,5 +1,7 @@
 #include "config/k_r_group.h"
 
+#include <algorithm>
+
 #include "base/k_number.h"
 #include "base/k_stream.h"
 #include "config/k_r_bool.h"
@@ -80,8 +82,9 @@ KRNode* KRGroup::Walk(std::u16string_view text, int* result, Mode mode) {
     return this;
   }
   if (!KRText::IsNameStart(next)) return this;
-  for (KRNode* child : children_.Items<KRNode>()) {
-    if (!child->MatchesName(text)) continue;
+  std::vector<KRNode*> matching;
+  Matching(text, matching);
+  for (KRNode* child : matching) {
     if (KRNode* found = child->Walk(text, result, mode)) return found;
   }
   if (mode == Mode::kFind) return nullptr;
@@ -120,9 +123,54 @@ KRNode* KRGroup::Create(std::u16string_view text, int* result) {
     delete node;
     return nullptr;
   }
-  children_.Append(node);
+  Append(node);
   if (result) *result = accepted;
   return node;
+}
+
+uint64_t KRGroup::NameKey(std::u16string_view name) {
+  uint64_t hash = 14695981039346656037ull;
+  for (const char16_t ch : name) hash = (hash ^ KString::FoldCase(ch)) * 1099511628211ull;
+  return hash;
+}
+
+void KRGroup::BuildIndex() {
+  index_.clear();
+  nextOrder_ = 0;
+  for (KRNode* child : children_.Items<KRNode>()) AddToIndex(child);
+  indexVersion_ = children_.Version();
+  indexed_ = true;
+}
+
+void KRGroup::AddToIndex(KRNode* node) {
+  index_[NameKey(node->Name().View())].push_back(Indexed{nextOrder_++, node});
+}
+
+void KRGroup::Matching(std::u16string_view text, std::vector<KRNode*>& out) {
+  if (children_.Count() < kIndexFrom) {
+    for (KRNode* child : children_.Items<KRNode>()) {
+      if (child->MatchesName(text)) out.push_back(child);
+    }
+    return;
+  }
+  if (!indexed_ || indexVersion_ != children_.Version()) BuildIndex();
+  // A name is at most 15 characters and is followed in the text by a
+  // character that ends it, so only the first few prefixes can name a child.
+  std::vector<Indexed> found;
+  const size_t longest = std::min<size_t>(text.size(), kMaxNameLength);
+  for (size_t length = 1; length <= longest; ++length) {
+    const auto bucket = index_.find(NameKey(text.substr(0, length)));
+    if (bucket == index_.end()) continue;
+    for (const Indexed& entry : bucket->second) {
+      if (static_cast<size_t>(entry.node->Name().Length()) == length &&
+          entry.node->MatchesName(text)) {
+        found.push_back(entry);
+      }
+    }
+  }
+  std::sort(found.begin(), found.end(),
+            [](const Indexed& a, const Indexed& b) { return a.order < b.order; });
+  for (const Indexed& entry : found) out.push_back(entry.node);
 }
 
 KRGroup* KRGroup::NewChildGroup() {
@@ -223,5 +271,11 @@ void KRGroup::Insert(KRNode* node, KRNode* previous) {
 void KRGroup::Append(KRNode* node) {
   if (!node) return;
   node->SetParent(this);
+  // An index that was current stays so: the new node goes at its end.
+  const bool current = indexed_ && indexVersion_ == children_.Version();
   children_.Append(node);
+  if (current) {
+    AddToIndex(node);
+    indexVersion_ = children_.Version();
+  }
 }

@@ -1,6 +1,10 @@
 #pragma once
 
 #include <cstdint>
+#include <unordered_map>
+#include <vector>
+
+#include <cstdint>
 
 #include "base/k_list.h"
 #include "config/k_r_node.h"
@@ -98,6 +102,27 @@ class KRGroup : public KRNode {
 
  private:
   KRNode* Create(std::u16string_view text, int* result);
+  // The children whose name `text` begins with as a path does, in child
+  // order. Large groups answer from a name index, so that loading many
+  // lines into one group stays linear.
+  void Matching(std::u16string_view text, std::vector<KRNode*>& out);
+  void BuildIndex();
+  void AddToIndex(KRNode* node);
+  static uint64_t NameKey(std::u16string_view name);
+
+  friend class KRNode;
+  void ForgetIndex() { indexed_ = false; }
+
+  struct Indexed {
+    uint64_t order;
+    KRNode* node;
+  };
+  // Below this many children a scan is as quick as the index.
+  static constexpr int kIndexFrom = 32;
+  std::unordered_map<uint64_t, std::vector<Indexed>> index_;
+  bool indexed_ = false;
+  uint64_t indexVersion_ = 0;
+  uint64_t nextOrder_ = 0;
 
   KList children_;
   KString15 tag_;

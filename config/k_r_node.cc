@@ -86,6 +86,12 @@ void KRNode::ApplyAfterColon(std::u16string_view& text, int* result) {
   if (result) *result = accepted;
 }
 
+void KRNode::SetName(std::u16string_view name) {
+  name_.Assign(name);
+  // The parent's name index no longer knows this node under its name.
+  if (parent_ && List() != nullptr) parent_->ForgetIndex();
+}
+
 bool KRNode::NameEquals(std::u16string_view text) const {
   const int length = name_.Length();
   if (text.size() < static_cast<size_t>(length)) return false;

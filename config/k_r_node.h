@@ -55,7 +55,7 @@ class KRNode : public KListItem {
   KRGroup* Parent() const { return parent_; }
   const KString15& Name() const { return name_; }
   // Longer names are cut; the tree itself never creates them.
-  void SetName(std::u16string_view name) { name_.Assign(name); }
+  void SetName(std::u16string_view name);
   int32_t Mark() const { return mark_; }
   void SetMark(int32_t mark) { mark_ = mark; }
   uint32_t Flags() const { return flags_; }

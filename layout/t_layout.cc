@@ -166,6 +166,20 @@ void TLayout::TickObjects() {
   for (KListItem* item : state_->objects.Items()) AsObject(item)->Tick();
 }
 
+int TLayout::MillisecondsToNextTick() const {
+  const uint32_t now = TLayoutServices::Get().Now();
+  int next = -1;
+  for (KListItem* item : state_->objects.Items()) {
+    const TLayoutObject* object = AsObject(item);
+    // 0 is no trigger and 1 an untimed one; only timed ones expire.
+    if (object->TriggerTime() <= 0 || object->TriggerDeadline() <= 1) continue;
+    const int left =
+        std::max(0, static_cast<int>(static_cast<int32_t>(object->TriggerDeadline() - now)));
+    next = next < 0 ? left : std::min(next, left);
+  }
+  return next;
+}
+
 void TLayout::KeyTrigger(const KString& name) {
   OnTrigger(TTrigger(name, TTrigger::kToggle));
 }
@@ -186,8 +200,12 @@ bool TLayout::Rescale(const KPoint& from, const KPoint& to) {
 }
 
 void TLayout::RedrawObject(TLayoutObject& object) {
+  RedrawObject(object, object.Rect());
+}
+
+void TLayout::RedrawObject(TLayoutObject& object, const KRect& area) {
   if (loading_) return;
-  TLayoutServices::Get().Redraw(*this, object);
+  TLayoutServices::Get().Redraw(*this, object, area);
 }
 
 std::unique_ptr<TLayoutState> TLayout::Snapshot() const {

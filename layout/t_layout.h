@@ -21,9 +21,7 @@ class TTrigger;
 // The root of its objects' message tree: it hands out their ids, takes their
 // change messages (modified flag, undo snapshot flag, update brackets) and
 // relays packets and triggers to them.
-class TLayout : public KMessageObject,
-                public TSources::PacketConsumer,
-                public TDisplayContent {
+class TLayout : public KMessageObject, public TSources::PacketConsumer, public TDisplayContent {
  public:
   static constexpr int32_t kVersion = 0x30005;
   static constexpr int32_t kOldestVersion = 0x30003;
@@ -47,6 +45,7 @@ class TLayout : public KMessageObject,
   KColor DisplayBackground() const override { return Background(); }
   void DrawBand(TDisplay& display, const KRect& band) override { Draw(display, band); }
   void TickObjects() override;
+  int MillisecondsToNextTick() const override;
   void ClearObjectValues() override { ClearValues(); }
   // A key typed on the display toggles the trigger of that name.
   void KeyTrigger(const KString& name) override;
@@ -83,6 +82,8 @@ class TLayout : public KMessageObject,
 
   // An object's request to be redrawn, forwarded to the display.
   void RedrawObject(TLayoutObject& object);
+  // Only `area` of it changed; an empty area still counts as a change.
+  void RedrawObject(TLayoutObject& object, const KRect& area);
 
   // A copy of the content; each clone keeps its original's id.
   std::unique_ptr<TLayoutState> Snapshot() const;

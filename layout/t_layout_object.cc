@@ -296,6 +296,10 @@ void TLayoutObject::RequestRedraw() {
   if (TLayout* layout = Layout()) layout->RedrawObject(*this);
 }
 
+void TLayoutObject::RequestRedraw(const KRect& area) {
+  if (TLayout* layout = Layout()) layout->RedrawObject(*this, area);
+}
+
 const KString& TLayoutObject::FormatValue(const KString& format, const KString& value) {
   static KStringN<kFormatLength> buffer;
   buffer.Clear();

@@ -119,6 +119,8 @@ class TLayoutObject : public KMessageObject, public KListItem {
   void Changed();
   // Asks the display, through the layout, to redraw this object.
   void RequestRedraw();
+  // Only `area` (layout coordinates) of the object changed.
+  void RequestRedraw(const KRect& area);
   // The common record sets fields without messages: loading is not an edit.
   void SetFlagsRaw(uint32_t flags) { flags_ = flags; }
   void SetSizeRaw(int width, int height);

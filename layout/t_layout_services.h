@@ -30,9 +30,10 @@ class TLayoutServices {
   using WaitCursor = std::function<void(bool on)>;
   // The display window's size; false when there is none.
   using DisplaySize = std::function<bool(KPoint& size)>;
-  // An object asks the display to redraw it (the display ignores layouts it
-  // does not show).
-  using RedrawObserver = std::function<void(TLayout& layout, TLayoutObject& object)>;
+  // An object asks the display to redraw `area`, all of it or the part that
+  // changed (the display ignores layouts it does not show).
+  using RedrawObserver =
+      std::function<void(TLayout& layout, TLayoutObject& object, const KRect& area)>;
   // A layout is about to be destroyed (the display stops showing it).
   using LayoutClosing = std::function<void(TLayout& layout)>;
   // Milliseconds, wrapping at 32 bits like the system tick count.
@@ -102,8 +103,8 @@ class TLayoutServices {
   void SetDisplaySize(DisplaySize size) { displaySize_ = std::move(size); }
   bool GetDisplaySize(KPoint& size) const { return displaySize_ && displaySize_(size); }
   void SetRedrawObserver(RedrawObserver observer) { redraw_ = std::move(observer); }
-  void Redraw(TLayout& layout, TLayoutObject& object) const {
-    if (redraw_) redraw_(layout, object);
+  void Redraw(TLayout& layout, TLayoutObject& object, const KRect& area) const {
+    if (redraw_) redraw_(layout, object, area);
   }
   void SetLayoutClosing(LayoutClosing observer) { closing_ = std::move(observer); }
   void Closing(TLayout& layout) const {

@@ -27,6 +27,8 @@ class TTextObject : public TLayoutObject {
   void TypeInfo(KString& out) const override;
   // The height is not asked for: it follows from font size, lines and spacing.
   bool SetSize(int width, int height) override;
+  // Redraws only the characters that changed when the new text lines up
+  // with the old one (a running clock), else the whole object.
   void SetValue(const TField* field) override;
   void Draw(TDisplay& display) override;
   void Rescale(const KPoint& from, const KPoint& to) override;
@@ -51,6 +53,18 @@ class TTextObject : public TLayoutObject {
   const KString& DisplayText() const;
 
  private:
+  // A display text as fitted into the object, to compare the next one with.
+  struct Fitted {
+    KString text;
+    int available = -1;
+    K3DFontInfo font;
+    int width = 0;
+    int charWidth = -1;
+    bool valid = false;
+  };
+  // The part of the object where `after` differs from `before`; false when
+  // the whole object must be redrawn.
+  bool ChangedArea(const KString& before, const KString& after, KRect& area) const;
   // Size the object again so the height rule applies.
   void ApplyHeight() { SetSize(Size().x, Size().y); }
 
@@ -60,4 +74,5 @@ class TTextObject : public TLayoutObject {
   int32_t lineSpacing_ = 0;
   KString text_ = KString(u"%s");
   KString value_;
+  mutable Fitted lastFit_;
 };

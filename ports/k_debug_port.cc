@@ -1,10 +1,13 @@
 #include "ports/k_debug_port.h"
 
 #include <cstdio>
+#include <string>
 
+#include "base/k_wait_set.h"
 #include "base/k_x.h"
 #include "config/k_r_group.h"
 #include "config/k_r_string.h"
+#include "ports/k_log.h"
 #include "ports/k_port_menus.h"
 #include "ports/k_tcp_socket.h"
 
@@ -13,6 +16,8 @@ namespace {
 // Keys typed on the debug connection are read at most this many per pass,
 // so a flood there cannot hold up the sources.
 constexpr int kMaxKeysPerPass = 4096;
+// Dropped echo is reported at most this often.
+constexpr int64_t kDropLogIntervalMs = 10000;
 
 }  // namespace
 
@@ -53,6 +58,11 @@ void KDebugPort::Reset() {
   counter_ = 0;
   filter_ = kAllSources;
   room_ = 0;
+  pending_.clear();
+}
+
+void KDebugPort::CollectWaits(KWaitSet& set) const {
+  if (stream_) stream_->CollectWaits(set);
 }
 
 bool KDebugPort::BeginPass() {
@@ -77,10 +87,35 @@ std::string KDebugPort::EchoPiece(int ch) {
   return piece;
 }
 
-void KDebugPort::Send(const std::string& bytes) {
-  try {
-    stream_->Write(bytes.data(), static_cast<int>(bytes.size()));
-  } catch (const KX&) {
+void KDebugPort::Send(const char* bytes, size_t count) {
+  if (pending_.size() + count > kMaxPassBytes) {
+    dropped_ += static_cast<int64_t>(count);
+    return;
+  }
+  pending_.append(bytes, count);
+}
+
+void KDebugPort::Flush() {
+  if (!pending_.empty()) {
+    const auto size = static_cast<int64_t>(pending_.size());
+    try {
+      stream_->Write(pending_.data(), static_cast<int>(pending_.size()));
+    } catch (const KXStream& error) {
+      dropped_ += size - (error.Count() > 0 ? error.Count() : 0);
+    } catch (const KX&) {
+      dropped_ += size;
+    }
+    pending_.clear();
+  }
+  if (dropped_ > droppedLogged_) {
+    const int64_t now = KWaitSet::NowMs();
+    if (lastDropLogMs_ == 0 || now - lastDropLogMs_ >= kDropLogIntervalMs) {
+      lastDropLogMs_ = now;
+      KString line(u"Debug port: the reader is too slow, echo bytes dropped: ");
+      line.Append(KString(std::to_string(dropped_ - droppedLogged_).c_str()));
+      KLog::Log(line, KLog::kMessage);
+      droppedLogged_ = dropped_;
+    }
   }
 }
 
@@ -93,10 +128,16 @@ void KDebugPort::StartLine() {
 
 void KDebugPort::Echo(int sourceIndex, int ch) {
   if (!active_ || !Shows(sourceIndex)) return;
-  const std::string piece = EchoPiece(ch);
-  if (static_cast<int>(piece.size()) > room_) StartLine();
-  Send(piece);
-  room_ -= static_cast<int>(piece.size());
+  char piece[16];
+  int length = 1;
+  if (ch >= 32 && ch <= 126) {
+    piece[0] = static_cast<char>(ch);
+  } else {
+    length = std::snprintf(piece, sizeof piece, "[%02X]", static_cast<unsigned>(ch) & 0xFFFFu);
+  }
+  if (length > room_) StartLine();
+  Send(piece, static_cast<size_t>(length));
+  room_ -= length;
   ++counter_;
 }
 
@@ -114,16 +155,24 @@ void KDebugPort::EndPass() {
     Reset();
     return;
   }
-  try {
-    for (int keys = 0; keys < kMaxKeysPerPass; ++keys) {
-      const char16_t ch = stream_->ReadChar();
+  char16_t keys[256];
+  for (int taken = 0; taken < kMaxKeysPerPass;) {
+    int count = 0;
+    try {
+      count = stream_->ReadAvailableChars(keys, 256);
+    } catch (const KX&) {
+      // A failed connection shows at the next pass.
+    }
+    if (count == 0) break;
+    taken += count;
+    for (int i = 0; i < count; ++i) {
+      const char16_t ch = keys[i];
       if (ch >= u'0' && ch <= u'9') filter_ = ch == u'0' ? kAllSources : ch - u'1';
       const char back = static_cast<char>(ch);
-      Send(std::string(1, back));
+      Send(&back, 1);
     }
-  } catch (const KX&) {
-    // Nothing more typed.
   }
+  Flush();
   try {
     stream_->FlushOutput();
   } catch (const KX&) {

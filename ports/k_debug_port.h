@@ -10,6 +10,7 @@
 #include "ports/k_port_settings.h"
 
 class KRGroup;
+class KWaitSet;
 class KRString;
 
 // The debug port: a further port on which every character read from the
@@ -20,11 +21,15 @@ class KRString;
 //
 // Echo lines start with CR LF, the count of characters echoed so far as six
 // digits and ":", and hold 64 columns; codes outside 32..126 appear as
-// "[%02X]". Write errors are swallowed: the echo never disturbs the sources.
+// "[%02X]". What a pass echoes collects in a bounded buffer and goes out in
+// one write at the end of the pass; what a slow reader cannot take is dropped
+// and counted. Write errors are swallowed: the echo never disturbs the sources.
 class KDebugPort {
  public:
   static constexpr int kLineRoom = 64;
   static constexpr int kAllSources = -1;
+  // The most one pass collects for the debug connection.
+  static constexpr size_t kMaxPassBytes = 1 << 20;
 
   explicit KDebugPort(const KPortSettings& settings);
   ~KDebugPort();
@@ -50,6 +55,10 @@ class KDebugPort {
   int Filter() const { return filter_; }
   int Counter() const { return counter_; }
   int Room() const { return room_; }
+  // Echo bytes dropped because the reader was too slow (or the buffer full).
+  int64_t Dropped() const { return dropped_; }
+  // What the loop sleeps on for the debug port: keys typed, a client knocking.
+  void CollectWaits(KWaitSet& set) const;
   KStream* Stream() const { return stream_.get(); }
   const KString& Spec() const { return spec_; }
 
@@ -59,7 +68,10 @@ class KDebugPort {
  private:
   bool Shows(int sourceIndex) const { return filter_ == kAllSources || filter_ == sourceIndex; }
   void StartLine();
-  void Send(const std::string& bytes);
+  void Send(const char* bytes, size_t count);
+  void Send(const std::string& bytes) { Send(bytes.data(), bytes.size()); }
+  // Writes what the pass collected in one go.
+  void Flush();
   void Reset();
 
   KStreamMenu menu_;
@@ -71,4 +83,8 @@ class KDebugPort {
   int counter_ = 0;
   int room_ = 0;
   uint32_t generation_ = 0;
+  std::string pending_;
+  int64_t dropped_ = 0;
+  int64_t droppedLogged_ = 0;
+  int64_t lastDropLogMs_ = 0;
 };

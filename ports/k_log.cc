@@ -40,7 +40,12 @@ std::string KLog::FormatLine(const KString& text, char code, const struct tm& wh
   line.append(stamp, length);
   line += ": ";
   // UTF-8 rather than one byte per character, so names in any script survive.
-  line += text.ToUtf8();
+  if (text.Length() > kMaxTextChars) {
+    line += text.Left(kMaxTextChars).ToUtf8();
+    line += " [cut]";
+  } else {
+    line += text.ToUtf8();
+  }
   return line;
 }
 
@@ -54,11 +59,36 @@ void KLog::Write(const KString& text, char code) {
   if (!file_.IsOpen()) return;
   try {
     // Another copy of the program may have appended since the last line.
-    file_.Seek(0, 2);
+    const int64_t size = file_.Seek(0, 2);
+    if (size > 0 && size + static_cast<int64_t>(line.size()) > maxBytes_) {
+      Rotate();
+      if (!file_.IsOpen()) return;
+    }
     file_.Write(line.data(), static_cast<int>(line.size()));
     file_.Flush();
   } catch (const KX&) {
     // A full disk must not take the program down with it.
+  }
+}
+
+void KLog::SetMaxBytes(int64_t bytes) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  maxBytes_ = bytes < kMinMaxBytes ? kMinMaxBytes : bytes > kMaxMaxBytes ? kMaxMaxBytes : bytes;
+}
+
+void KLog::Rotate() {
+  const KString path(file_.Path());
+  KString older(path);
+  older.Append(u".1");
+  file_.Close();
+  KFile full(path);
+  full.Rename(older);
+  file_.SetPath(path);
+  try {
+    file_.Open(KFile::kWrite | KFile::kShareRead, KFile::kOpenOrCreate);
+    file_.Seek(0, 2);
+  } catch (const KX&) {
+    file_.Close();
   }
 }
 

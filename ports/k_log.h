@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <mutex>
 #include <string>
 
@@ -9,11 +10,18 @@
 // The program log: one line per write, under a lock, flushed at once.
 // Lines read "<letter>: <local date> <local time>: <text>"; the letter part
 // is left out when the code letter is 0. A run that logs nothing leaves no
-// file behind.
+// file behind. The file never grows past its size cap: a line that would
+// take it past is written to a fresh file after the full one was renamed
+// with ".1" appended (replacing an older one), so at most twice the cap is
+// kept. A text longer than kMaxTextChars is cut.
 class KLog {
  public:
   static constexpr char kError = 'E';
   static constexpr char kMessage = 'M';
+  static constexpr int64_t kDefaultMaxBytes = 10 * 1024 * 1024;
+  static constexpr int64_t kMinMaxBytes = 64 * 1024;
+  static constexpr int64_t kMaxMaxBytes = int64_t{1} << 30;
+  static constexpr int kMaxTextChars = 4096;
 
   KLog() = default;
   KLog(const KLog&) = delete;
@@ -25,6 +33,9 @@ class KLog {
   bool Open(const KString& path);
   bool IsOpen();
   void Write(const KString& text, char code = 0);
+  // The size cap, held to kMinMaxBytes..kMaxMaxBytes.
+  void SetMaxBytes(int64_t bytes);
+  int64_t MaxBytes() const { return maxBytes_; }
   // Deletes the file when it is empty.
   void Close();
 
@@ -39,7 +50,11 @@ class KLog {
   static void Log(const KString& text, char code = kError);
 
  private:
+  // Under the lock: renames the full file to ".1" and opens a new one.
+  void Rotate();
+
   std::mutex mutex_;
   KFile file_;
+  int64_t maxBytes_ = kDefaultMaxBytes;
   static inline KLog* instance_ = nullptr;
 };

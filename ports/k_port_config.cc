@@ -1,6 +1,8 @@
 #include "ports/k_port_config.h"
 
 #include <arpa/inet.h>
+#include <netdb.h>
+#include <sys/socket.h>
 
 #include <string>
 
@@ -133,6 +135,56 @@ uint16_t IPPort(const KString& spec) {
   int32_t value = 0;
   return IntToken(spec, 2, value) ? static_cast<uint16_t>(static_cast<uint32_t>(value) & 0xFFFF)
                                   : 0;
+}
+
+bool ResolveIPAddress(const KString& spec, uint32_t whenEmpty, uint32_t& address, KString& error) {
+  KString token;
+  if (!Token(spec, 1, token) || token.IsEmpty()) {
+    address = whenEmpty;
+    return true;
+  }
+  for (const char16_t ch : token) {
+    if (ch <= 0x20 || ch > 0x7E) {
+      error = KString(u"the address holds a character no address or host name has");
+      return false;
+    }
+  }
+  const std::string text = token.ToUtf8();
+  in_addr dotted{};
+  if (inet_aton(text.c_str(), &dotted) != 0) {
+    address = ntohl(dotted.s_addr);
+    return true;
+  }
+  addrinfo hints{};
+  hints.ai_family = AF_INET;
+  addrinfo* found = nullptr;
+  if (getaddrinfo(text.c_str(), nullptr, &hints, &found) != 0 || !found) {
+    error = KString(u"no IPv4 address for host ");
+    error.Append(token);
+    return false;
+  }
+  address = ntohl(reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr.s_addr);
+  freeaddrinfo(found);
+  return true;
+}
+
+bool ReadIPPort(const KString& spec, uint16_t& port, KString& error) {
+  KString token;
+  int32_t value = 0;
+  if (!Token(spec, 2, token) || !KNumber::ParseWholeInt(token.View(), value)) {
+    error = KString(u"the port is missing or not a number");
+    return false;
+  }
+  if (value < 1 || value > 65535) {
+    error = KString(u"the port is outside 1 to 65535");
+    return false;
+  }
+  port = static_cast<uint16_t>(value);
+  return true;
+}
+
+bool IsBroadcast(uint32_t address) {
+  return address != 0 && (address & 0xFF) == 0xFF;
 }
 
 int DataBitsOfCode(int code) {

@@ -50,6 +50,18 @@ uint32_t IPAddress(const KString& spec);
 // Token 2 taken modulo 65536; 0 when unreadable.
 uint16_t IPPort(const KString& spec);
 
+// What a socket opens on, stricter than the readers above: token 1 as a
+// dotted address or a host name ("localhost") resolved to its first IPv4
+// address, `whenEmpty` when the token is empty or missing; false (with the
+// reason in `error`) when it names nothing.
+bool ResolveIPAddress(const KString& spec, uint32_t whenEmpty, uint32_t& address, KString& error);
+// Token 2 as a number 1 to 65535; false (with the reason) otherwise, so a
+// typing error never becomes some other port.
+bool ReadIPPort(const KString& spec, uint16_t& port, KString& error);
+inline constexpr uint32_t kAddressLoopback = 0x7F000001u;
+// 255.255.255.255 or an address ending in .255: datagrams to it are broadcast.
+bool IsBroadcast(uint32_t address);
+
 int DataBitsOfCode(int code);
 // "1.0", "1.5" or "2.0".
 const char16_t* StopBitsText(int code);

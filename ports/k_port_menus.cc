@@ -10,19 +10,28 @@ namespace KPortMenus {
 
 namespace {
 
-std::unique_ptr<KStream> TCPPrototype(const KPortSettings& settings) {
+enum class Use { kSource, kDebug };
+
+std::unique_ptr<KStream> TCPPrototype(const KPortSettings& settings, Use use) {
   auto tcp = std::make_unique<KTCPSocket>(-1);
   tcp->SetReconnect(true);
   tcp->SetReplaceOnAccept(true);
+  // A console that is sending is never cut off by someone else connecting;
+  // the newest watcher takes the debug connection, as ever.
+  tcp->SetKeepBusyClient(use == Use::kSource);
+  // The debug port shows everything the sources receive: with no address
+  // given it stays on this machine.
+  tcp->SetEmptyIsLoopback(use == Use::kDebug);
   tcp->SetBlockingConnect(false);
   tcp->SetKeepAlive(settings.keepAlive);
   MakeRaw(*tcp);
   return tcp;
 }
 
-std::unique_ptr<KStream> UDPPrototype(const KPortSettings& settings) {
+std::unique_ptr<KStream> UDPPrototype(const KPortSettings& settings, Use use) {
   const int size = settings.EffectiveBufferSize();
   auto udp = std::make_unique<KUDPSocket>(size, size, KUDPSocket::kDefaultDatagram);
+  udp->SetEmptyIsLoopback(use == Use::kDebug);
   MakeRaw(*udp);
   return udp;
 }
@@ -43,8 +52,8 @@ void BuildSourceMenu(KStreamMenu& menu, const KPortSettings& settings) {
       std::make_unique<KSerialPort>(KSerialPort::kAccessRead, settings.EffectiveBufferSize(), 0);
   MakeRaw(*serial);
   menu.Register(std::move(serial));
-  menu.Register(TCPPrototype(settings));
-  menu.Register(UDPPrototype(settings));
+  menu.Register(TCPPrototype(settings, Use::kSource));
+  menu.Register(UDPPrototype(settings, Use::kSource));
 }
 
 void BuildDebugMenu(KStreamMenu& menu, const KPortSettings& settings) {
@@ -53,8 +62,8 @@ void BuildDebugMenu(KStreamMenu& menu, const KPortSettings& settings) {
                                               size, size);
   MakeRaw(*serial);
   menu.Register(std::move(serial));
-  menu.Register(TCPPrototype(settings));
-  menu.Register(UDPPrototype(settings));
+  menu.Register(TCPPrototype(settings, Use::kDebug));
+  menu.Register(UDPPrototype(settings, Use::kDebug));
 }
 
 }  // namespace KPortMenus

@@ -5,6 +5,8 @@ class KRGroup;
 // The settings every port kind is made with.
 struct KPortSettings {
   static constexpr int kMinBufferSize = 2048;
+  // A size from a setting is held to this, with a line in the log.
+  static constexpr int kMaxBufferSize = 1 << 24;
 
   // \Sources\BufferSize: serial and UDP buffers; smaller values are raised.
   int bufferSize = kMinBufferSize;
@@ -12,7 +14,9 @@ struct KPortSettings {
   bool keepAlive = true;
 
   int EffectiveBufferSize() const {
-    return bufferSize < kMinBufferSize ? kMinBufferSize : bufferSize;
+    return bufferSize < kMinBufferSize   ? kMinBufferSize
+           : bufferSize > kMaxBufferSize ? kMaxBufferSize
+                                         : bufferSize;
   }
   static KPortSettings FromSettings(KRGroup& root);
 };

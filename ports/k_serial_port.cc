@@ -1,5 +1,6 @@
 #include "ports/k_serial_port.h"
 
+#include <poll.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -9,6 +10,7 @@
 #include <cstring>
 #include <thread>
 
+#include "base/k_wait_set.h"
 #include "base/k_x.h"
 #include "ports/k_port_config.h"
 #include "ports/k_serial_line.h"
@@ -181,6 +183,42 @@ void KSerialPort::Read(void* bytes, int count) {
     copied += take;
   }
   NotifyRead(bytes, count);
+}
+
+int KSerialPort::ReadAvailable(void* bytes, int max) {
+  if (max <= 0 || !CanRead() || !info_ || info_->fd_ < 0) return 0;
+  auto* out = static_cast<uint8_t*>(bytes);
+  if (readPosition_ < readCount_) {
+    const int take = std::min(max, readCount_ - readPosition_);
+    std::memcpy(out, readBuffer_ + readPosition_, static_cast<size_t>(take));
+    readPosition_ += take;
+    NotifyRead(out, take);
+    return take;
+  }
+  ssize_t got;
+  do {
+    got = ::read(info_->fd_, out, static_cast<size_t>(max));
+  } while (got < 0 && errno == EINTR);
+  if (got > 0) {
+    NotifyRead(out, static_cast<int>(got));
+    return static_cast<int>(got);
+  }
+  // End of file on a terminal is a hang-up; the device is looked for again.
+  if (got == 0 || errno != EAGAIN) info_->MarkLost();
+  return 0;
+}
+
+void KSerialPort::AddWaits(KWaitSet& set) const {
+  if (!info_) return;
+  if (info_->fd_ < 0) {
+    if (const int64_t due = info_->RecoverDueMs(); due > 0) set.DueAt(due);
+    return;
+  }
+  short events = CanRead() ? POLLIN : 0;
+  // Output the device did not take at once goes on when it has room.
+  if (CanWrite() && !IsRefreshRunning() && info_->WritePending()) events |= POLLOUT;
+  if (readPosition_ < readCount_) set.DueNow();
+  set.Add(info_->fd_, events);
 }
 
 void KSerialPort::PurgeInput() {

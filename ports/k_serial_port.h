@@ -41,6 +41,8 @@ class KSerialPort : public KStream {
   bool SetSpec(const KString& spec) override;
   void Close() override;
   void Read(void* bytes, int count) override;
+  int ReadAvailable(void* bytes, int max) override;
+  void AddWaits(KWaitSet& set) const override;
   void Write(const void* bytes, int count) override;
   void PurgeInput() override;
   void FlushOutput() override;

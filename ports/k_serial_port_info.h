@@ -93,6 +93,8 @@ class KSerialPortInfo : public KListItem {
   // Main thread: notices a hang-up and brings a returned device back. True
   // while the device is open.
   bool CheckAlive();
+  // When a lost device is next looked for (monotonic ms); 0 when not lost.
+  int64_t RecoverDueMs() const { return lost_ ? lostRetryAtMs_ : 0; }
 
   int number_;
   std::string device_;

@@ -6,9 +6,13 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <arpa/inet.h>
+
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+
+#include "ports/k_log.h"
 
 namespace {
 
@@ -96,4 +100,23 @@ int KSocket::SendSome(const uint8_t* bytes, int count, int timeoutMs, const void
     if (!(Wait(fd_, POLLOUT, left) & POLLOUT)) break;
   }
   return sent;
+}
+
+uint32_t KSocket::BoundAddress(int fd) {
+  sockaddr_in local{};
+  socklen_t length = sizeof local;
+  if (fd < 0 || ::getsockname(fd, reinterpret_cast<sockaddr*>(&local), &length) != 0) return 0;
+  return ntohl(local.sin_addr.s_addr);
+}
+
+uint32_t KSocket::LocalAddress() const {
+  return BoundAddress(fd_);
+}
+
+void KSocket::LogRefused(const KString& spec, const KString& reason) {
+  KString line(u"Port \"");
+  line.Append(spec);
+  line.Append(u"\" not opened: ");
+  line.Append(reason);
+  KLog::Log(line, KLog::kError);
 }

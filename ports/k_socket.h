@@ -32,6 +32,13 @@ class KSocket : public KStream {
 
   int BufferSize() const { return bufferSize_; }
   bool HasWriteBuffer() const { return !writeBuffer_.empty(); }
+  // An empty address token means the loopback address instead of every
+  // local address (the debug port: nobody else should see the echo unless
+  // the setting says so).
+  void SetEmptyIsLoopback(bool on) { emptyIsLoopback_ = on; }
+  bool EmptyIsLoopback() const { return emptyIsLoopback_; }
+  // The address the socket is bound to (host order), 0 when none.
+  virtual uint32_t LocalAddress() const;
 
  protected:
   // Waits up to `timeoutMs` (0 not at all, negative without limit) for the
@@ -41,10 +48,14 @@ class KSocket : public KStream {
   // Sends on a connected socket or to `to`; returns the bytes sent, or -1
   // when the first send failed for a reason other than a full buffer.
   int SendSome(const uint8_t* bytes, int count, int timeoutMs, const void* to, unsigned toLength);
+  static uint32_t BoundAddress(int fd);
+  // A specification this kind cannot open on, with the reason, for the log.
+  static void LogRefused(const KString& spec, const KString& reason);
 
   int fd_ = -1;
   bool blocking_ = true;
   const int bufferSize_;
   std::vector<uint8_t> writeBuffer_;
   int writeCount_ = 0;
+  bool emptyIsLoopback_ = false;
 };

@@ -11,7 +11,9 @@
 #include <cerrno>
 #include <cstring>
 
+#include "base/k_wait_set.h"
 #include "base/k_x.h"
+#include "ports/k_log.h"
 #include "ports/k_periodic_task.h"
 #include "ports/k_port_config.h"
 
@@ -45,6 +47,9 @@ std::unique_ptr<KStream> KTCPSocket::Clone() const {
   copy->reconnect_ = reconnect_;
   copy->blockingConnect_ = blockingConnect_;
   copy->replaceOnAccept_ = replaceOnAccept_;
+  copy->keepBusyClient_ = keepBusyClient_;
+  copy->idleClientMs_ = idleClientMs_;
+  copy->SetEmptyIsLoopback(EmptyIsLoopback());
   copy->receiveBlock_ = receiveBlock_;
   return copy;
 }
@@ -68,36 +73,47 @@ void KTCPSocket::ApplyOptions(int fd) const {
   if (keepAlive_) {
     // A timing system that vanishes without a word is noticed within
     // about a quarter of a minute rather than hours.
-    SetOption(fd, IPPROTO_TCP, TCP_KEEPIDLE, 10);
-    SetOption(fd, IPPROTO_TCP, TCP_KEEPINTVL, 1);
-    SetOption(fd, IPPROTO_TCP, TCP_KEEPCNT, 5);
+    SetOption(fd, IPPROTO_TCP, TCP_KEEPIDLE, kKeepAliveIdleS);
+    SetOption(fd, IPPROTO_TCP, TCP_KEEPINTVL, kKeepAliveIntervalS);
+    SetOption(fd, IPPROTO_TCP, TCP_KEEPCNT, kKeepAliveCount);
   }
   SetOption(fd, IPPROTO_TCP, TCP_NODELAY, noDelay_ ? 1 : 0);
 }
 
 bool KTCPSocket::SetSpec(const KString& spec) {
-  switch (KPortConfig::PortNumber(spec)) {
-    case KPortConfig::kKindTCPConnect:
-      if (!KPortConfig::HasToken(spec, 1) || !KPortConfig::HasToken(spec, 2)) {
-        Close();
-        return false;
-      }
-      return Connect(KPortConfig::IPAddress(spec), KPortConfig::IPPort(spec));
-    case KPortConfig::kKindTCPListen:
-      if (!KPortConfig::HasToken(spec, 2)) {
-        Close();
-        return false;
-      }
-      return Listen(KPortConfig::IPAddress(spec), KPortConfig::IPPort(spec));
-    default:
-      Close();
-      return false;
+  const int kind = KPortConfig::PortNumber(spec);
+  if ((kind != KPortConfig::kKindTCPConnect && kind != KPortConfig::kKindTCPListen) ||
+      (kind == KPortConfig::kKindTCPConnect && !KPortConfig::HasToken(spec, 1))) {
+    Close();
+    return false;
   }
+  KString error;
+  uint16_t port = 0;
+  uint32_t address = 0;
+  const uint32_t whenEmpty = kind == KPortConfig::kKindTCPListen && EmptyIsLoopback()
+                                 ? KPortConfig::kAddressLoopback
+                                 : KPortConfig::kAddressAny;
+  if (!KPortConfig::ReadIPPort(spec, port, error) ||
+      !KPortConfig::ResolveIPAddress(spec, whenEmpty, address, error)) {
+    Close();
+    LogRefused(spec, error);
+    return false;
+  }
+  if (kind == KPortConfig::kKindTCPConnect) return Connect(address, port);
+  if (Listen(address, port)) return true;
+  if (NetworkAvailable()) LogRefused(spec, KString(u"cannot listen on that address and port"));
+  return false;
+}
+
+uint32_t KTCPSocket::LocalAddress() const {
+  return BoundAddress(listenFd_ >= 0 ? listenFd_ : fd_);
 }
 
 void KTCPSocket::Close() {
   if (listenFd_ >= 0) ::close(listenFd_);
   listenFd_ = -1;
+  if (waitingFd_ >= 0) ::close(waitingFd_);
+  waitingFd_ = -1;
   remoteAddress_ = 0;
   remotePort_ = 0;
   KSocket::Close();
@@ -176,7 +192,56 @@ void KTCPSocket::Broken() {
     state_ = kConnecting;  // without a socket: the next attempt is due
   } else {
     CloseSocket();  // a listener keeps listening for the next client
+    if (waitingFd_ >= 0) PromoteWaiting(KPeriodicTask::TickCount(), true);
   }
+}
+
+void KTCPSocket::TakeClient(int fd) {
+  CloseSocket();
+  fd_ = fd;
+  blocking_ = false;
+  state_ = kConnected;
+  ++generation_;
+  lastReceiveMs_ = KPeriodicTask::TickCount();
+  ApplyOptions(fd);
+}
+
+void KTCPSocket::AcceptWaiting() {
+  const int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+  if (fd < 0) return;
+  const bool busy = keepBusyClient_ && fd_ >= 0 && state_ == kConnected;
+  if (!busy) {
+    TakeClient(fd);
+    return;
+  }
+  // The newest newcomer is the one most likely to be the console coming
+  // back; an older one still waiting gives way to it.
+  const bool replacedWaiting = waitingFd_ >= 0;
+  if (replacedWaiting) ::close(waitingFd_);
+  waitingFd_ = fd;
+  KString line(u"TCP port ");
+  line.AppendInt(LocalPort());
+  line.Append(replacedWaiting ? u": a newer client waits in place of the one waiting"
+                              : u": a second client waits while the current one is connected");
+  KLog::Log(line, KLog::kMessage);
+}
+
+void KTCPSocket::PromoteWaiting(int64_t nowMs, bool currentGone) {
+  if (waitingFd_ < 0) return;
+  if (!currentGone) {
+    if (fd_ >= 0 && state_ == kConnected &&
+        (BufferedBytes() > 0 || nowMs - lastReceiveMs_ < idleClientMs_)) {
+      return;
+    }
+  }
+  const int fd = waitingFd_;
+  waitingFd_ = -1;
+  KString line(u"TCP port ");
+  line.AppendInt(LocalPort());
+  line.Append(currentGone ? u": the waiting client takes over from the one that closed"
+                          : u": the waiting client takes over from the silent one");
+  KLog::Log(line, KLog::kMessage);
+  TakeClient(fd);
 }
 
 bool KTCPSocket::IsOpen() const {
@@ -186,16 +251,37 @@ bool KTCPSocket::IsOpen() const {
 }
 
 bool KTCPSocket::Poll() {
+  // One zero-time wait tells whether a client knocks and how the data
+  // socket stands.
+  pollfd probe[2] = {};
+  int count = 0;
+  int listenAt = -1;
+  int dataAt = -1;
   if (listenFd_ >= 0 && (replaceOnAccept_ || fd_ < 0)) {
-    const int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
-    if (fd >= 0) {
-      CloseSocket();
-      fd_ = fd;
-      blocking_ = false;
-      state_ = kConnected;
-      ++generation_;
-      ApplyOptions(fd);
+    probe[count] = pollfd{listenFd_, POLLIN, 0};
+    listenAt = count++;
+  }
+  if (fd_ >= 0 && state_ == kConnecting) {
+    probe[count] = pollfd{fd_, POLLOUT, 0};
+    dataAt = count++;
+  } else if (fd_ >= 0 && state_ == kConnected && BufferedBytes() == 0) {
+    probe[count] = pollfd{fd_, POLLIN, 0};
+    dataAt = count++;
+  }
+  if (count > 0) {
+    int ready;
+    do {
+      ready = ::poll(probe, static_cast<nfds_t>(count), 0);
+    } while (ready < 0 && errno == EINTR);
+    if (ready <= 0) {
+      for (int i = 0; i < count; ++i) probe[i].revents = 0;
     }
+  }
+  if (listenAt >= 0 && (probe[listenAt].revents & POLLIN)) {
+    const int before = fd_;
+    const uint32_t generation = generation_;
+    AcceptWaiting();
+    if (fd_ != before || generation != generation_) dataAt = -1;  // a fresh client
   }
   if (state_ == kConnecting && fd_ < 0) {
     if (!reconnect_ || remotePort_ == 0) {
@@ -206,11 +292,11 @@ bool KTCPSocket::Poll() {
     if (now < nextConnectMs_) return false;
     nextConnectMs_ = now + kReconnectIntervalMs;
     if (!StartConnect()) return false;
+    return state_ == kConnected;
   }
   if (fd_ < 0 || state_ == kIdle) return false;
   if (state_ == kConnecting) {
-    const short seen = Wait(fd_, POLLOUT, 0);
-    if (seen == 0) return false;
+    if (dataAt < 0 || probe[dataAt].revents == 0) return false;
     int error = 0;
     socklen_t length = sizeof error;
     sockaddr_in peer{};
@@ -219,24 +305,72 @@ bool KTCPSocket::Poll() {
         ::getpeername(fd_, reinterpret_cast<sockaddr*>(&peer), &peerLength) == 0) {
       state_ = kConnected;
       ++generation_;
+      lastReceiveMs_ = KPeriodicTask::TickCount();
     } else {
       Broken();
       return false;
     }
   }
-  if (state_ == kConnected && BufferedBytes() == 0) {
-    const short seen = Wait(fd_, POLLIN, 0);
-    if (seen != 0) {
-      uint8_t byte = 0;
-      const ssize_t peeked = ::recv(fd_, &byte, 1, MSG_PEEK | MSG_DONTWAIT);
-      if (peeked == 0 ||
-          (peeked < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) {
-        Broken();
-        return false;
-      }
+  if (state_ == kConnected && dataAt >= 0 && probe[dataAt].revents != 0) {
+    uint8_t byte = 0;
+    const ssize_t peeked = ::recv(fd_, &byte, 1, MSG_PEEK | MSG_DONTWAIT);
+    if (peeked == 0 || (peeked < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) {
+      Broken();
+      return state_ == kConnected;
     }
   }
+  if (waitingFd_ >= 0 && state_ == kConnected && (dataAt < 0 || probe[dataAt].revents == 0)) {
+    PromoteWaiting(KPeriodicTask::TickCount(), false);
+  }
   return state_ == kConnected;
+}
+
+int KTCPSocket::ReadAvailable(void* bytes, int max) {
+  if (max <= 0) return 0;
+  auto* out = static_cast<uint8_t*>(bytes);
+  if (BufferedBytes() > 0) {
+    const int take = std::min(max, BufferedBytes());
+    std::memcpy(out, receive_.data() + receivePosition_, static_cast<size_t>(take));
+    receivePosition_ += take;
+    NotifyRead(out, take);
+    return take;
+  }
+  if (!Poll()) return 0;
+  ssize_t got;
+  do {
+    got = ::recv(fd_, out, static_cast<size_t>(max), MSG_DONTWAIT);
+  } while (got < 0 && errno == EINTR);
+  if (got > 0) {
+    lastReceiveMs_ = KPeriodicTask::TickCount();
+    NotifyRead(out, static_cast<int>(got));
+    return static_cast<int>(got);
+  }
+  if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return 0;
+  // The peer closed (an orderly end, nothing to report) or the connection
+  // failed; either way the poll starts over.
+  const bool failed = got < 0;
+  Broken();
+  if (failed) throw KXStream(kErrorReceive, 0);
+  return 0;
+}
+
+void KTCPSocket::AddWaits(KWaitSet& set) const {
+  if (listenFd_ >= 0 && (replaceOnAccept_ || fd_ < 0)) set.Add(listenFd_, POLLIN);
+  if (waitingFd_ >= 0 && state_ == kConnected) set.DueAt(lastReceiveMs_ + idleClientMs_);
+  if (state_ == kConnecting) {
+    if (fd_ >= 0) {
+      set.Add(fd_, POLLOUT);
+    } else if (reconnect_ && remotePort_ != 0) {
+      set.DueAt(nextConnectMs_);
+    }
+    return;
+  }
+  if (state_ != kConnected || fd_ < 0) return;
+  if (BufferedBytes() > 0) {
+    set.DueNow();
+  } else {
+    set.Add(fd_, POLLIN);
+  }
 }
 
 void KTCPSocket::Read(void* bytes, int count) {
@@ -264,6 +398,7 @@ void KTCPSocket::Read(void* bytes, int count) {
     } while (got < 0 && errno == EINTR);
     receivePosition_ = 0;
     receiveCount_ = got > 0 ? static_cast<int>(got) : 0;
+    if (got > 0) lastReceiveMs_ = KPeriodicTask::TickCount();
     if (got == 0) throw KXStream(kErrorReceive, copied);  // the peer closed
     if (got < 0) {
       if (errno == EAGAIN || errno == EWOULDBLOCK) throw KXStream(kErrorReceiveShort, copied);

@@ -48,6 +48,23 @@ bool FitFromRecord(KString& text, const K3DFontInfo& info, int& width, bool full
 
 }  // namespace
 
+K3DFont::~K3DFont() {
+  // Blocks are kept by font; a font that goes takes its blocks along.
+  if (owner_ != nullptr) owner_->GlyphCache().Clear();
+}
+
+std::optional<K3DGlyphStyle> K3DFont::GlyphStyle(const K3DFontInfo& info) const {
+  if (owner_ == nullptr) return std::nullopt;
+  return K3DGlyphCache::MakeStyle(info, owner_->AntiAliasEnable(), owner_->BGLight());
+}
+
+bool K3DFont::CachedGlyph(char16_t character, const K3DFontInfo& info,
+                          const std::optional<K3DGlyphStyle>& style, const uint32_t** pixels,
+                          K3DSize& size) {
+  if (owner_ == nullptr || !style) return Glyph(character, info, pixels, size);
+  return owner_->GlyphCache().Glyph(*this, character, info, *style, pixels, size);
+}
+
 K3DFonts* K3DFont::Fonts() const {
   return owner_ != nullptr ? owner_ : K3DFonts::Instance();
 }
@@ -124,12 +141,13 @@ bool K3DFont::FitFullString(KString& text, const K3DFontInfo& info, int& width) 
 }
 
 bool K3DFont::FitCharacters(KString& text, const K3DFontInfo& info, int& width) {
+  const auto style = GlyphStyle(info);
   int used = 0;
   bool any = false;
   int i = 0;
   for (; i < text.Length(); ++i) {
     K3DSize size;
-    if (!Glyph(text.At(i), info, nullptr, size)) continue;
+    if (!CachedGlyph(text.At(i), info, style, nullptr, size)) continue;
     if (used + size.width > width) break;
     any = true;
     used += size.width;
@@ -152,6 +170,7 @@ bool K3DFont::Draw(const KString& text, const K3DFontInfo& info, Sink sink, void
   const bool useEntries = optimize != nullptr && text.Length() <= K3DFontOptimize::kEntries;
   const bool skipSame = useEntries && optimize->partialHit;
   bool produced = false;
+  const auto style = GlyphStyle(info);
   int x = 0;
   for (int i = 0; i < text.Length(); ++i) {
     const char16_t ch = text.At(i);
@@ -162,7 +181,7 @@ bool K3DFont::Draw(const KString& text, const K3DFontInfo& info, Sink sink, void
     }
     const uint32_t* pixels = nullptr;
     K3DSize size;
-    if (!Glyph(ch, info, &pixels, size) || pixels == nullptr) {
+    if (!CachedGlyph(ch, info, style, &pixels, size) || pixels == nullptr) {
       size = K3DSize{};
     } else {
       produced = true;
@@ -185,9 +204,10 @@ bool K3DFont::Measure(const KString& text, const K3DFontInfo& info, K3DSize& siz
   if (text.IsEmpty()) return true;
   if (UseFullString(text, info)) return StringGlyph(text, info, nullptr, size);
   bool any = false;
+  const auto style = GlyphStyle(info);
   for (const char16_t ch : text) {
     K3DSize glyph;
-    if (!Glyph(ch, info, nullptr, glyph)) continue;
+    if (!CachedGlyph(ch, info, style, nullptr, glyph)) continue;
     any = true;
     size.width += glyph.width;
     size.height = std::max(size.height, glyph.height);

@@ -1,11 +1,13 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 #include "base/k_list.h"
 #include "base/k_rect.h"
 #include "base/k_string.h"
 #include "render/k_3d_font_info.h"
+#include "render/k_3d_glyph_style.h"
 
 class K3DFontOptimize;
 class K3DFonts;
@@ -27,6 +29,7 @@ class K3DFont : public KListItem {
   using Sink = bool (*)(const uint32_t* pixels, const KRect& rect, void* user);
 
   explicit K3DFont(const KString& name) : name_(name) {}
+  ~K3DFont() override;
 
   KString ClassName() const override { return KString::MakeView(u"K3DFont"); }
   const KString& Name() const { return name_; }
@@ -65,6 +68,12 @@ class K3DFont : public KListItem {
 
  private:
   friend class K3DFonts;
+  // Glyph through the list's cache of blocks, when the font is in a list.
+  // The style is the cache's key for `info`, made once per text.
+  std::optional<K3DGlyphStyle> GlyphStyle(const K3DFontInfo& info) const;
+  bool CachedGlyph(char16_t character, const K3DFontInfo& info,
+                   const std::optional<K3DGlyphStyle>& style, const uint32_t** pixels,
+                   K3DSize& size);
   bool FitCharacters(KString& text, const K3DFontInfo& info, int& width);
   bool FitFullString(KString& text, const K3DFontInfo& info, int& width);
 

@@ -72,6 +72,7 @@ void K3DFonts::Append(K3DFont* font) {
   font->owner_ = this;
   fonts_.Append(font);
   substitutes_.clear();
+  glyphCache_.Clear();
 }
 
 void K3DFonts::EnumerateFamilies() {

@@ -11,6 +11,7 @@
 #include "base/k_list.h"
 #include "base/k_string.h"
 #include "render/k_3d_font.h"
+#include "render/k_3d_glyph_cache.h"
 
 class K3DFontOptimize;
 class KRGroup;
@@ -80,6 +81,8 @@ class K3DFonts {
 
   // Tests make room for growth checks.
   size_t GlyphBufferCapacity() const { return glyphCapacity_; }
+  // The blocks of single characters made so far.
+  K3DGlyphCache& GlyphCache() { return glyphCache_; }
 
  private:
   void EnumerateFamilies();
@@ -95,6 +98,7 @@ class K3DFonts {
   KRInt* enable_ = nullptr;
   KRInt* bgLight_ = nullptr;
 
+  K3DGlyphCache glyphCache_;
   std::unique_ptr<uint32_t[]> glyphs_;
   size_t glyphCapacity_ = 0;
   FT_LibraryRec_* library_ = nullptr;

@@ -34,7 +34,16 @@ TDisplay::Clock TDisplay::Clock::Monotonic() {
 }
 
 TDisplay::TDisplay(KRGroup& settings, KDisplaySurface& surface, Clock clock)
-    : settings_(settings), surface_(surface), clock_(std::move(clock)), geometry_(settings) {
+    : settings_(settings),
+      surface_(surface),
+      clock_(std::move(clock)),
+      geometry_(settings),
+      scrollMode_(settings, u"\\Display\\Scroll\\Mode", 0),
+      scrollStart_(settings, u"\\Display\\Scroll\\Start", 500),
+      scrollDelay_(settings, u"\\Display\\Scroll\\Delay", 34),
+      scrollReset_(settings, u"\\Display\\Scroll\\Reset", 0),
+      scrollStep_(settings, u"\\Display\\Scroll\\Step", 1),
+      optimize_(settings, u"\\Display\\Optimize", 0) {
   if (instance_ == nullptr) instance_ = this;
   int64_t bytes = settings_.LookupInt(u"\\Display\\CacheSize", 1048576);
   if (bytes <= kMinCacheBytes) bytes = kMinCacheBytes;
@@ -57,10 +66,6 @@ void TDisplay::ClientResized() {
   geometry_.SetClientRect(surface_.ClientRect());
 }
 
-int TDisplay::Setting(const char16_t* path, int fallback) const {
-  return settings_.LookupInt(path, fallback);
-}
-
 void TDisplay::SetLogo(std::vector<uint8_t> pixels24) {
   const size_t expected = static_cast<size_t>(TDisplayGeometry::kLogoWidth) * 3 *
                           static_cast<size_t>(TDisplayGeometry::kLogoHeight);
@@ -81,15 +86,15 @@ void TDisplay::SetLayout(TDisplayContent* content, int delayMs) {
 }
 
 void TDisplay::ResetScroll() {
-  const int mode = Setting(u"\\Display\\Scroll\\Mode", 0);
+  const int mode = scrollMode_.Value();
   if (mode == 0) {
     scrollStarted_ = false;
     scrollResetPending_ = false;
     scrollOffset_ = 0;
     return;
   }
-  const bool pixelRotation = Setting(u"\\Display\\Scroll\\Reset", 0) == 1 && mode >= 2 &&
-                             mode <= 5 && Setting(u"\\Display\\Scroll\\Step", 1) == 1;
+  const bool pixelRotation =
+      scrollReset_.Value() == 1 && mode >= 2 && mode <= 5 && scrollStep_.Value() == 1;
   const int full = geometry_.LogicalRect().Width();
   if (pixelRotation || full < 1) {
     scrollOffset_ = 0;
@@ -125,7 +130,7 @@ void TDisplay::RedrawObject(const TDisplayContent* owner, const KRect& rect) {
 }
 
 void TDisplay::Tick() {
-  sleepAfterPass_ = (Setting(u"\\Display\\Optimize", 0) & 1) == 0;
+  sleepAfterPass_ = (optimize_.Value() & 1) == 0;
   if (deadline_ != 0 && Since(clock_.tickMs(), deadline_) >= 0) Redraw();
   ScrollStep();
 }
@@ -133,9 +138,8 @@ void TDisplay::Tick() {
 int TDisplay::MillisecondsToNextWork() const {
   int next = -1;
   if (deadline_ != 0) next = std::max(0, static_cast<int>(Since(deadline_, clock_.tickMs())));
-  if (Setting(u"\\Display\\Scroll\\Mode", 0) != 0) {
-    const int periodMs = scrollStarted_ ? Setting(u"\\Display\\Scroll\\Delay", 34)
-                                        : Setting(u"\\Display\\Scroll\\Start", 500);
+  if (scrollMode_.Value() != 0) {
+    const int periodMs = scrollStarted_ ? scrollDelay_.Value() : scrollStart_.Value();
     const int64_t elapsed = Since(clock_.stamp10us(), scrollStamp_);
     const int64_t left = std::max<int64_t>(0, (int64_t{periodMs} * 100 - elapsed + 99) / 100);
     next = next < 0 ? static_cast<int>(left) : std::min(next, static_cast<int>(left));
@@ -146,13 +150,15 @@ int TDisplay::MillisecondsToNextWork() const {
 void TDisplay::DrawRegion(const KRect& rect, int screen) {
   if (cache_.empty()) return;
   geometry_.SetClientRect(surface_.ClientRect());
+  const Frozen frozen(*this);
   drawing_ = true;
   bandRotation_ = geometry_.Rotation();
   bandScreen_ = screen;
   const KRect area = rect.Intersect(geometry_.ScreenRect());
   KPoint offset;
-  if (Setting(u"\\Display\\Scroll\\Mode", 0) != 0) {
-    if (Setting(u"\\Display\\Scroll\\Reset", 0) == 1 && !scrollResetPending_) {
+  bandScrolling_ = scrollMode_.Value() != 0;
+  if (bandScrolling_) {
+    if (scrollReset_.Value() == 1 && !scrollResetPending_) {
       scrollStamp_ = clock_.stamp10us();
     }
     offset = KPoint{scrollOffset_, 0};
@@ -188,7 +194,7 @@ void TDisplay::CopyBandToScreens(const KRect& band) {
   const KRect full = geometry_.LogicalRect();
   const int fullWidth = full.Width();
   const int count = geometry_.ScreenCount();
-  const bool scrolling = Setting(u"\\Display\\Scroll\\Mode", 0) != 0;
+  const bool scrolling = bandScrolling_;
   KRect at = band;
   for (int i = 0; i < count; ++i) {
     if (bandScreen_ == -1 || bandScreen_ == i) {
@@ -238,9 +244,8 @@ void TDisplay::DrawPixels(const KRect& dest, const void* pixels, int format, con
           words + destWidth * (y - dest.top) + static_cast<size_t>(target.left - dest.left);
       if (bandRotation_ == 0) {
         uint32_t* out = &cache_[index(target.left, y)];
-        for (size_t i = 0; i < count; ++i) {
-          if (row[i] != key) out[i] = row[i];
-        }
+        // Branch-free, so the compiler turns it into vector blends.
+        for (size_t i = 0; i < count; ++i) out[i] = row[i] != key ? row[i] : out[i];
       } else {
         for (size_t i = 0; i < count; ++i) {
           if (row[i] != key) cache_[index(target.left + static_cast<int>(i), y)] = row[i];
@@ -344,27 +349,26 @@ void TDisplay::DrawTextBlock(const K3DFontInfo& info, const KRect& rect, const K
 }
 
 void TDisplay::ScrollStep() {
-  const int mode = Setting(u"\\Display\\Scroll\\Mode", 0);
+  const int mode = scrollMode_.Value();
   if (mode == 0) return;
-  const int32_t period = (scrollStarted_ ? Setting(u"\\Display\\Scroll\\Delay", 34)
-                                         : Setting(u"\\Display\\Scroll\\Start", 500)) *
-                         100;
+  const int32_t period = (scrollStarted_ ? scrollDelay_.Value() : scrollStart_.Value()) * 100;
   const uint32_t now = clock_.stamp10us();
   const int32_t elapsed = Since(now, scrollStamp_);
   if (elapsed >= 0 && elapsed < period) return;
-  const bool exact = (Setting(u"\\Display\\Optimize", 0) & 2) != 0;
+  const bool exact = (optimize_.Value() & 2) != 0;
   if (exact && scrollStarted_ && elapsed >= period && elapsed < 2 * static_cast<int64_t>(period)) {
     scrollStamp_ += static_cast<uint32_t>(period);
   } else {
     scrollStamp_ = now;
   }
-  const bool reset = Setting(u"\\Display\\Scroll\\Reset", 0) == 1;
+  const bool reset = scrollReset_.Value() == 1;
   if (reset) scrollResetPending_ = true;
   scrollStarted_ = true;
 
   geometry_.SetClientRect(surface_.ClientRect());
+  const Frozen frozen(*this);
   const int screenWidth = geometry_.ScreenRect().Width();
-  const int stepSetting = Setting(u"\\Display\\Scroll\\Step", 1);
+  const int stepSetting = scrollStep_.Value();
   if (reset && mode >= 2 && mode <= 5 && stepSetting == 1) {
     scrollOffset_ = 0;
     const auto direction = static_cast<Direction>(mode);

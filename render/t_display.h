@@ -91,7 +91,6 @@ class TDisplay {
  private:
   enum Direction { kLeft = 2, kRight = 3, kUp = 4, kDown = 5 };
 
-  int Setting(const char16_t* path, int fallback) const;
   void ResetScroll();
   void DrawLayout(KRect rect, KPoint offset);
   void CopyBandToScreens(const KRect& band);
@@ -101,11 +100,28 @@ class TDisplay {
   void CirculateEdge(Direction direction);
   void TickerStep(bool forward, int step);
   void DrawColumns(int first, int last, int screen);
+  // Settings read once for a whole redraw or scroll step.
+  class Frozen {
+   public:
+    explicit Frozen(TDisplay& display) : display_(display) { display_.geometry_.Freeze(); }
+    ~Frozen() { display_.geometry_.Thaw(); }
+    Frozen(const Frozen&) = delete;
+    Frozen& operator=(const Frozen&) = delete;
+
+   private:
+    TDisplay& display_;
+  };
 
   KRGroup& settings_;
   KDisplaySurface& surface_;
   Clock clock_;
   TDisplayGeometry geometry_;
+  TDisplaySetting scrollMode_;
+  TDisplaySetting scrollStart_;
+  TDisplaySetting scrollDelay_;
+  TDisplaySetting scrollReset_;
+  TDisplaySetting scrollStep_;
+  TDisplaySetting optimize_;
   TDisplayContent* layout_ = nullptr;
   KColor background_ = KColor::Palette(7);
   uint32_t deadline_ = 0;
@@ -116,6 +132,7 @@ class TDisplay {
   int bandRotation_ = 0;
   int bandScreen_ = -1;
   bool drawing_ = false;
+  bool bandScrolling_ = false;
   std::vector<uint8_t> logo_;
   std::vector<uint32_t> edge_;
 

@@ -18,6 +18,9 @@ class TDisplayContent {
   virtual void DrawBand(TDisplay& display, const KRect& band) = 0;
   // The periodic tick: animations and timed triggers.
   virtual void TickObjects() {}
+  // Milliseconds until a tick has something to do (a timed trigger to
+  // expire), or -1 when nothing is waiting; lets the event loop sleep.
+  virtual int MillisecondsToNextTick() const { return -1; }
   // The command that blanks the layout.
   virtual void ClearObjectValues() {}
   // A key pressed on the display window, named as "S+C+F12".

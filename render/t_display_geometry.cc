@@ -4,13 +4,18 @@
 
 #include "config/k_r_group.h"
 
+TDisplayGeometry::Values TDisplayGeometry::ReadValues() const {
+  const int rotation = rotate_.Value();
+  return Values{rotation == 1 || rotation == 2 ? rotation : 0, std::max(screens_.Value(), 1),
+                logoCorner_.Value(), monitor_.Value(), height_.Value()};
+}
+
 int TDisplayGeometry::Rotation() const {
-  const int rotation = settings_.LookupInt(u"\\Display\\Rotate", 0);
-  return rotation == 1 || rotation == 2 ? rotation : 0;
+  return Current().rotation;
 }
 
 int TDisplayGeometry::ScreenCount() const {
-  return std::max(settings_.LookupInt(u"\\Display\\Screens", 1), 1);
+  return Current().screens;
 }
 
 KRect TDisplayGeometry::LogicalRect() const {
@@ -53,7 +58,7 @@ KRect TDisplayGeometry::ToPhysical(const KRect& r) const {
 KRect TDisplayGeometry::LogoRect() const {
   const KRect screen = ScreenRect();
   const int margin = screen.Width() / 25;
-  const int corner = settings_.LookupInt(u"\\Display\\LogoCorner", 2);
+  const int corner = Current().logoCorner;
   KRect logo;
   if (corner & 1) {
     logo.right = screen.right - margin;
@@ -73,6 +78,6 @@ KRect TDisplayGeometry::LogoRect() const {
 }
 
 bool TDisplayGeometry::ShowsLogo() const {
-  return settings_.LookupInt(u"\\Display\\Monitor", 0) != -1 ||
-         settings_.LookupInt(u"\\Display\\Height", 480) > 249;
+  const Values values = Current();
+  return values.monitor != -1 || values.height > 249;
 }

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <optional>
+
 #include "base/k_rect.h"
+#include "render/t_display_setting.h"
 
 class KRGroup;
 
@@ -13,7 +16,12 @@ class TDisplayGeometry {
   static constexpr int kLogoHeight = 52;
 
   // `settings` is the root of the settings tree; it must outlive this.
-  explicit TDisplayGeometry(KRGroup& settings) : settings_(settings) {}
+  explicit TDisplayGeometry(KRGroup& settings)
+      : rotate_(settings, u"\\Display\\Rotate", 0),
+        screens_(settings, u"\\Display\\Screens", 1),
+        logoCorner_(settings, u"\\Display\\LogoCorner", 2),
+        monitor_(settings, u"\\Display\\Monitor", 0),
+        height_(settings, u"\\Display\\Height", 480) {}
 
   void SetClientRect(const KRect& client) { client_ = client; }
   const KRect& ClientRect() const { return client_; }
@@ -34,7 +42,33 @@ class TDisplayGeometry {
   // Whether the logo is drawn: a monitor output, or a custom window taller than 249.
   bool ShowsLogo() const;
 
+  // While frozen the settings are read once, not at every question: one
+  // redraw asks hundreds of them.
+  // Nested freezes keep the values of the outermost.
+  void Freeze() {
+    if (freezes_++ == 0) frozen_ = ReadValues();
+  }
+  void Thaw() {
+    if (freezes_ > 0 && --freezes_ == 0) frozen_.reset();
+  }
+
  private:
-  KRGroup& settings_;
+  struct Values {
+    int rotation;
+    int screens;
+    int logoCorner;
+    int monitor;
+    int height;
+  };
+  Values ReadValues() const;
+  Values Current() const { return frozen_ ? *frozen_ : ReadValues(); }
+
+  TDisplaySetting rotate_;
+  TDisplaySetting screens_;
+  TDisplaySetting logoCorner_;
+  TDisplaySetting monitor_;
+  TDisplaySetting height_;
+  std::optional<Values> frozen_;
+  int freezes_ = 0;
   KRect client_{0, 0, -1, -1};
 };

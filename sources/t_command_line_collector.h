@@ -13,6 +13,9 @@ class TCommandLineCollector {
   // Adds one character. True when it completed a line, which is then in
   // `command` (and remembered as the previous command).
   bool Feed(char16_t ch, KString& command);
+  // The same without the copy: a completed line is then PreviousCommand()
+  // (empty when a bare LF had nothing to repeat).
+  bool Feed(char16_t ch);
   // Packet traffic: the line in progress and the previous command are dropped.
   void Reset() {
     if (!line_.IsEmpty()) line_.Clear();

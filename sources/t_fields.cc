@@ -54,7 +54,8 @@ void TFields::FeedCharacter(char16_t ch) {
   if (!inPacket_) {
     const int headerLength = header_.Length();
     if (buffer_.Length() >= headerLength) {
-      buffer_.TrimLeft(buffer_.Length() - std::max(headerLength - 1, 0));
+      // Any length below 1 keeps nothing (and -2147483648 - 1 is no number).
+      buffer_.TrimLeft(buffer_.Length() - (headerLength > 0 ? headerLength - 1 : 0));
     }
     buffer_.Append(ch);
     if (buffer_.Length() == headerLength) CheckHeader();

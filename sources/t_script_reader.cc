@@ -23,10 +23,34 @@ bool TakeKeyword(const KString& token, std::u16string_view keyword, KString& val
 }
 
 // A number that does not parse leaves the target as it was.
+// A number as the script writes it (sign, "0x" hexadecimal, leading "0"
+// octal); one that does not fit 32 bits does not parse, so "2147483648"
+// never wraps round to a negative length.
 void TakeNumber(const KString& text, int& target) {
   size_t pos = 0;
   int32_t value = 0;
-  if (KNumber::ParseInt(text.View(), pos, value)) target = value;
+  if (!KNumber::ParseInt(text.View(), pos, value)) return;
+  const std::u16string_view view = text.View();
+  size_t at = 0;
+  bool negative = false;
+  if (at < view.size() && (view[at] == u'-' || view[at] == u'+')) negative = view[at++] == u'-';
+  uint64_t base = 10;
+  if (at < view.size() && view[at] == u'0') {
+    base = 8;
+    if (at + 1 < view.size() && (view[at + 1] == u'x' || view[at + 1] == u'X') && pos > at + 1) {
+      base = 16;
+      at += 2;
+    }
+  }
+  uint64_t magnitude = 0;
+  for (; at < pos; ++at) {
+    const char16_t ch = view[at];
+    const uint64_t digit = ch <= u'9' ? ch - u'0' : (ch | 0x20) - u'a' + 10;
+    magnitude = magnitude * base + digit;
+    if (magnitude > (uint64_t{1} << 31)) return;
+  }
+  if (!negative && magnitude > 0x7FFFFFFFu) return;
+  target = value;
 }
 
 }  // namespace
@@ -91,6 +115,7 @@ void TScriptReader::ReadAttributeLine(TFields& fields, std::u16string_view line)
     field = &fields.Trailer();
     field->SetName(value);
   } else if (TakeKeyword(first, u"textfield=", value)) {
+    if (fields.Fields().Count() >= kMaxFields) return;
     field = &fields.AddField(value);
   } else {
     return;
@@ -113,6 +138,11 @@ void TScriptReader::ReadAttributeLine(TFields& fields, std::u16string_view line)
 void TScriptReader::ReadLine(TPacketDefinitions& definitions, TFieldsOwner* source,
                              TFields*& current, const KString& line) {
   if (line.StartsWith(u";;")) {
+    if (definitions.Count() >= kMaxDefinitions) {
+      // Its attribute lines must not land on the last accepted definition.
+      current = nullptr;
+      return;
+    }
     current = new TFields(source, processor_, packetBufferSize_);
     current->SetName(line.Mid(2));
     definitions.List().Append(current);
@@ -127,15 +157,26 @@ bool TScriptReader::Load(TPacketDefinitions& definitions, TFieldsOwner* source, 
   definitions.Clear();
   if (!stream.IsOpen()) return false;
   TFields* current = nullptr;
-  const KString lineEnd(u"\n");
+  KString line;
   for (;;) {
-    KString line;
+    line.Clear();
     // The end of the data and a failed read both end the script; what was
     // read before stays.
-    const int stop = stream.ReadUntil(line, lineEnd);
-    if (stop < 0 && line.IsEmpty()) break;
+    bool ended = false;
+    for (;;) {
+      char16_t ch = 0;
+      try {
+        ch = stream.ReadChar();
+      } catch (const KX&) {
+        ended = true;
+        break;
+      }
+      if (ch == u'\n') break;
+      if (line.Length() < kMaxLineLength) line.Append(ch);
+    }
+    if (ended && line.IsEmpty()) break;
     ReadLine(definitions, source, current, line);
-    if (stop < 0) break;
+    if (ended) break;
   }
   return true;
 }
@@ -148,7 +189,8 @@ void TScriptReader::LoadText(TPacketDefinitions& definitions, TFieldsOwner* sour
   while (start < text.size()) {
     const size_t end = text.find(u'\n', start);
     const size_t stop = end == std::u16string_view::npos ? text.size() : end;
-    ReadLine(definitions, source, current, KString(text.substr(start, stop - start)));
+    const size_t length = std::min(stop - start, static_cast<size_t>(kMaxLineLength));
+    ReadLine(definitions, source, current, KString(text.substr(start, length)));
     start = stop + 1;
   }
 }

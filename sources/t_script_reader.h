@@ -17,6 +17,12 @@ class TPacketDefinitions;
 class TScriptReader {
  public:
   static constexpr int kTokenCapacity = 255;
+  // Bounds that no real script comes near, so a damaged or hostile file
+  // cannot make the reader hold unbounded text or objects: a longer line is
+  // cut, and definitions or fields past the limit are ignored.
+  static constexpr int kMaxLineLength = 65536;
+  static constexpr int kMaxDefinitions = 1024;
+  static constexpr int kMaxFields = 1024;
 
   // `packetBufferSize` is the packet buffer capacity of every definition made.
   TScriptReader(TFieldStringProcessor& processor, int packetBufferSize);

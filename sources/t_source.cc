@@ -1,11 +1,15 @@
 #include "sources/t_source.h"
 
+#include <chrono>
+
 #include "base/k_buffered_file.h"
+#include "base/k_wait_set.h"
 #include "base/k_x.h"
 #include "config/k_r_group.h"
 #include "config/k_r_int.h"
 #include "config/k_r_string.h"
 #include "ports/k_debug_port.h"
+#include "ports/k_log.h"
 #include "ports/k_port_config.h"
 #include "sources/t_script_reader.h"
 #include "sources/t_sources.h"
@@ -141,22 +145,65 @@ void TSource::PacketComplete(TFields& definition) {
 void TSource::Poll(bool debugActive) {
   if (!port_ || !port_->IsOpen()) return;
   KDebugPort* debug = debugActive ? owner_.DebugPort() : nullptr;
-  try {
-    for (;;) {
-      // Throws once nothing is waiting, which ends the pass for this source.
-      const char16_t ch = port_->ReadChar();
+  using Clock = std::chrono::steady_clock;
+  const Clock::time_point start = Clock::now();
+  int budget = kPassChars;
+  constexpr int kBlock = 1024;
+  char16_t block[kBlock];
+  while (budget > 0) {
+    const char16_t* chars = block;
+    int count = 0;
+    bool fromHeld = false;
+    if (heldAt_ < held_.size()) {
+      chars = held_.data() + heldAt_;
+      count = static_cast<int>(held_.size() - heldAt_);
+      fromHeld = true;
+    } else {
+      try {
+        count = port_->ReadAvailableChars(block, budget < kBlock ? budget : kBlock);
+      } catch (const KX& error) {
+        KString line(u"Source ");
+        line.Append(SourceName());
+        line.Append(u": read error ");
+        line.AppendInt(error.Code());
+        KLog::Log(line, KLog::kError);
+        return;
+      }
+    }
+    if (count == 0) return;
+    budget -= count;
+    if (fromHeld) {
+      // Taken in full unless a command stops the pass again below.
+      heldAt_ = held_.size();
+    }
+    for (int i = 0; i < count; ++i) {
+      const char16_t ch = chars[i];
       if (debug) debug->Echo(index_, ch);
       if (definitions_.Feed(ch)) {
         collector_.Reset();
         continue;
       }
-      if (collector_.Feed(ch, command_)) {
+      if (collector_.Feed(ch)) {
+        // The rest waits: a source that executed a command yields until the
+        // next pass.
+        if (fromHeld) {
+          heldAt_ = static_cast<size_t>(chars + i + 1 - held_.data());
+        } else {
+          held_.assign(chars + i + 1, chars + count);
+          heldAt_ = 0;
+        }
         // A bare LF with nothing to repeat executes nothing.
-        if (!command_.IsEmpty()) owner_.Execute(*this, command_);
+        if (!collector_.PreviousCommand().IsEmpty()) {
+          owner_.Execute(*this, collector_.PreviousCommand());
+        }
         return;
       }
     }
-  } catch (const KX&) {
-    // Nothing waiting, or a read error: the next tick tries again.
+    if (Clock::now() - start >= std::chrono::milliseconds(kPassMs)) return;
   }
+}
+
+void TSource::CollectWaits(KWaitSet& set) const {
+  if (heldAt_ < held_.size()) set.DueNow();
+  if (port_) port_->CollectWaits(set);
 }

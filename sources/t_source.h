@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <vector>
 
 #include "base/k_list.h"
 #include "base/k_stream.h"
@@ -11,6 +12,7 @@
 #include "sources/t_packet_definitions.h"
 
 class KRGroup;
+class KWaitSet;
 class KRInt;
 class KRString;
 class TSources;
@@ -32,8 +34,17 @@ class TSource : public TFieldsOwner, public TDebugEvents {
   void PacketComplete(TFields& definition) override;
   void WriteEvent(const KString& text) override;
 
-  // Reads every waiting character; see the .cc.
+  // One pass may take this many characters and this much time from the
+  // port; what is left waits for the next pass, so a flood on one source
+  // never holds up the loop.
+  static constexpr int kPassChars = 64 * 1024;
+  static constexpr int kPassMs = 20;
+
+  // Reads the waiting characters, within the pass budget; see the .cc.
   void Poll(bool debugActive);
+  // What the loop sleeps on for this source: its port, or "now" while
+  // characters read last pass still wait.
+  void CollectWaits(KWaitSet& set) const;
 
   // 0 when the port is open, -1 otherwise.
   int PortOpen() const { return port_ && port_->IsOpen() ? 0 : -1; }
@@ -62,6 +73,9 @@ class TSource : public TFieldsOwner, public TDebugEvents {
   std::unique_ptr<KStream> port_;
   TPacketDefinitions definitions_;
   TCommandLineCollector collector_;
-  KString command_;
   int index_;
+  // Characters read from the port but left for the next pass (a command
+  // line ended the pass in the middle of a block).
+  std::vector<char16_t> held_;
+  size_t heldAt_ = 0;
 };

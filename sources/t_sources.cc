@@ -137,6 +137,11 @@ void TSources::Poll() {
   if (debug_) debug_->EndPass();
 }
 
+void TSources::CollectWaits(KWaitSet& set) const {
+  for (const std::unique_ptr<TSource>& source : sources_) source->CollectWaits(set);
+  if (debug_) debug_->CollectWaits(set);
+}
+
 void TSources::AddConsumer(PacketConsumer* consumer) {
   if (!consumer) return;
   for (PacketConsumer* known : consumers_) {

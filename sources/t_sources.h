@@ -11,6 +11,7 @@
 #include "sources/t_source.h"
 
 class KRGroup;
+class KWaitSet;
 class KRNode;
 class KRString;
 class TFields;
@@ -46,6 +47,9 @@ class TSources {
   void Create();
   // One polling pass over every source, then the debug port.
   void Poll();
+  // Adds what the main loop must wake up for: every source's port (or
+  // "now" while one holds unread characters) and the debug port.
+  void CollectWaits(KWaitSet& set) const;
 
   void SetCommandSink(CommandSink sink) { sink_ = std::move(sink); }
   void AddConsumer(PacketConsumer* consumer);

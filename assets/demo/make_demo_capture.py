@@ -36,7 +36,10 @@ def main(out_path):
     def send(at_s, data):
         chunks.append((int(at_s * 1_000_000), data))
 
-    send(0.0, b"Command=LayoutDraw;Name=Start;Delay=0\n")
+    # The loop starts over on the results of the last heat: hide their
+    # podium line, then show the start screen emptied of old values.
+    send(0.0, b"Command=Trigger;Name=Podium;Action=Off\n")
+    send(0.0, b"Command=LayoutDraw;Name=Start;Delay=0;Clear=1\n")
     send(0.2, packet("N", f"{EVENT:03d}{HEAT:02d}{'Women 50 m Freestyle':<30}"))
     for at in (0.5, 1.5):
         for lane, name, team in LANES:
@@ -59,7 +62,9 @@ def main(out_path):
             send(race_start + finish[lane],
                  packet("R", f"{finished:>2}{lane}{name:<20}{team:<4}{clock(finish[lane]):>8}"))
     end = race_start + t + 2.0
-    send(end, b"Command=LayoutDraw;Name=Results;Delay=0\n")
+    # With the default delay: the old screen stays until the first result
+    # arrives on the emptied results screen.
+    send(end, b"Command=LayoutDraw;Name=Results;Clear=1\n")
     for lane in order:
         place = order.index(lane) + 1
         name, team = next((n, tm) for ln, n, tm in LANES if ln == lane)

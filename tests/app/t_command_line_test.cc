@@ -60,3 +60,33 @@ TEST(THome, RelativeHomeIsMadeAbsolute) {
   EXPECT_EQ(chdir(saved), 0);
   EXPECT_EQ(home.ToUtf8(), scratch.Root() + "/home");
 }
+
+namespace {
+
+TCommandLine::Request CheckOf(std::vector<const char*> args, std::string* error = nullptr) {
+  args.insert(args.begin(), "telvane");
+  KString text;
+  const TCommandLine::Request request =
+      TCommandLine(static_cast<int>(args.size()), args.data()).Check(text);
+  if (error) *error = text.ToUtf8();
+  return request;
+}
+
+TEST(TCommandLineCheck, KnownArgumentsRunAndOthersAreRefused) {
+  EXPECT_EQ(CheckOf({}), TCommandLine::kRun);
+  EXPECT_EQ(CheckOf({"--home", "/tmp/x", "-NoSerialPort"}), TCommandLine::kRun);
+  EXPECT_EQ(CheckOf({"--home=/tmp/x", "-platform", "offscreen"}), TCommandLine::kRun);
+  EXPECT_EQ(CheckOf({"--help"}), TCommandLine::kHelp);
+  EXPECT_EQ(CheckOf({"-noserialport", "-h"}), TCommandLine::kHelp);
+  EXPECT_EQ(CheckOf({"--version"}), TCommandLine::kVersion);
+  std::string error;
+  EXPECT_EQ(CheckOf({"--bogus"}, &error), TCommandLine::kBadArgument);
+  EXPECT_EQ(error, "unknown argument --bogus");
+  EXPECT_EQ(CheckOf({"layout.tln"}, &error), TCommandLine::kBadArgument);
+  EXPECT_EQ(CheckOf({"--home"}, &error), TCommandLine::kBadArgument);
+  EXPECT_EQ(error, "--home needs a folder");
+  // The value of an option is not taken for an option itself.
+  EXPECT_EQ(CheckOf({"--home", "--version"}), TCommandLine::kRun);
+}
+
+}  // namespace

@@ -2,74 +2,30 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/resource.h>
 
 #include <QCursor>
 #include <QGuiApplication>
 #include <QTimer>
+#include <chrono>
 #include <filesystem>
 #include <functional>
 
 #include "app/t_copy_counter.h"
 #include "app/t_z_control.h"
+#include "app_run.h"
 #include "base/k_file_extension.h"
 #include "base/k_x.h"
 #include "config/k_r_int.h"
 #include "config/k_registry.h"
 #include "gui/k_z_message_window.h"
+#include "sources/t_source_command.h"
 #include "test_home.h"
+#include "tests/support/free_port.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-// One program run inside the test process: the application with its
-// arguments, the alerts it shows (answered by `answer`), and steps that run
-// inside the event loop at given times.
-class AppRun {
- public:
-  // Real serial devices stay out of in-process runs; the program tests open them.
-  explicit AppRun(std::vector<std::string> extra = {}) : arguments_{"telvane", "-noserialport"} {
-    for (std::string& argument : extra) arguments_.push_back(std::move(argument));
-    for (std::string& argument : arguments_) argv_.push_back(argument.data());
-    argv_.push_back(nullptr);
-    argc_ = static_cast<int>(arguments_.size());
-    KZMessageWindow::SetResponder([this](const KZMessageWindow::Request& request) {
-      alerts.push_back(request);
-      return answer;
-    });
-    app = std::make_unique<TZApplication>(argc_, argv_.data());
-  }
-  ~AppRun() {
-    app.reset();
-    KZMessageWindow::SetResponder({});
-  }
-
-  // Runs `step` after `ms` milliseconds of event loop (timers start counting
-  // only once the loop dispatches, not while start-up runs).
-  void At(int ms, std::function<void(TZApplication&)> step) {
-    QTimer::singleShot(0, app.get(), [this, ms, step] {
-      QTimer::singleShot(ms, app.get(), [this, step] { step(*app); });
-    });
-  }
-  int RunAndExitAfter(int ms) {
-    At(ms, [](TZApplication& a) { a.RequestExit(); });
-    return app->Run();
-  }
-  std::vector<std::string> AlertTexts() const {
-    std::vector<std::string> texts;
-    for (const auto& alert : alerts) texts.push_back(alert.text.ToUtf8());
-    return texts;
-  }
-
-  std::unique_ptr<TZApplication> app;
-  std::vector<KZMessageWindow::Request> alerts;
-  int answer = 16;
-
- private:
-  std::vector<std::string> arguments_;
-  std::vector<char*> argv_;
-  int argc_ = 0;
-};
 
 std::vector<std::string> HomeFiles(const TestHome& home) {
   std::vector<std::string> names;
@@ -318,18 +274,72 @@ TEST(TZApplication, ExceptionInAHandlerIsReportedAndTheLoopGoesOn) {
   EXPECT_TRUE(fs::exists(home.InHome("telvane.cfg")));
 }
 
-TEST(TZApplication, IdlePassesTickTheMainWindowAboutEveryMillisecond) {
+double ProcessCpuSeconds() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+         static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+TEST(TZApplication, IdleLoopSleepsUntilAPortHasWork) {
   TestHome home;
+  const int listenPort = FreeLoopbackPort();
+  const int debugPort = FreeLoopbackPort();
+  const int absentPort = FreeLoopbackPort();
+  TestHome::WriteFile(home.InHome("Timer.rss"), ";;Results\r\nheader=\\02,length=1\r\n");
+  std::string profile = "Registry Version: 1.00\n\\Sources\\:,1=\n";
+  const std::string specs[] = {"-2,127.0.0.1," + std::to_string(listenPort),
+                               "-1,127.0.0.1," + std::to_string(absentPort)};
+  for (int i = 0; i < 2; ++i) {
+    const std::string group = "\\Sources\\" + std::to_string(i + 1) + "\\";
+    profile += group + ":,1=\n" + group + "Script:String,1=Timer.rss\n";
+    profile += group + "SerialPort:String,1=" + specs[i] + "\n" + group + "CharMode:Int,1,,=0\n";
+  }
+  profile += "\\Sources\\DebugPort:String,1=-2,127.0.0.1," + std::to_string(debugPort) + "\n";
+  TestHome::WriteFile(home.InHome("telvane.cfg"), profile);
+
+  using Clock = std::chrono::steady_clock;
   AppRun run({"--home", home.Home()});
-  long long atStart = 0;
-  long long atEnd = 0;
-  run.At(50, [&](TZApplication& a) { atStart = a.Control()->TickCount(); });
-  run.At(250, [&](TZApplication& a) { atEnd = a.Control()->TickCount(); });
-  run.RunAndExitAfter(260);
-  // 200 ms with a 1 ms sleep per pass: well below 200 passes under load,
-  // but never a busy loop (thousands) and never stalled.
-  EXPECT_GT(atEnd - atStart, 10);
-  EXPECT_LE(atEnd - atStart, 205);
+  int64_t wakes[2] = {};
+  long long ticks[2] = {};
+  double cpu[2] = {};
+  int commands = 0;
+  Clock::time_point sentAt{};
+  Clock::time_point executedAt{};
+  int console = -1;
+  run.At(500, [&](TZApplication& a) {
+    a.Control()->SetSourceCommandHook([&](const TSourceCommand&) {
+      if (commands++ == 0) executedAt = Clock::now();
+    });
+    wakes[0] = a.WakeCount();
+    ticks[0] = a.Control()->TickCount();
+    cpu[0] = ProcessCpuSeconds();
+  });
+  run.At(2500, [&](TZApplication& a) {
+    wakes[1] = a.WakeCount();
+    ticks[1] = a.Control()->TickCount();
+    cpu[1] = ProcessCpuSeconds();
+    // A console connects and sends one command line: the loop must wake for it.
+    console = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(static_cast<uint16_t>(listenPort));
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(connect(console, reinterpret_cast<sockaddr*>(&to), sizeof to), 0);
+    const std::string line = "Command=Trigger;Name=Go\n";
+    ASSERT_EQ(send(console, line.data(), line.size(), MSG_NOSIGNAL),
+              static_cast<ssize_t>(line.size()));
+    sentAt = Clock::now();
+  });
+  run.RunAndExitAfter(6000);
+  if (console >= 0) close(console);
+  // Two idle seconds: the absent server's retries (five a second) and
+  // little else, where a busy loop made a thousand passes a second.
+  EXPECT_LE(wakes[1] - wakes[0], 30);
+  EXPECT_LE(ticks[1] - ticks[0], 30);
+  EXPECT_LT(cpu[1] - cpu[0], 0.1);
+  ASSERT_EQ(commands, 1);
+  EXPECT_LT(executedAt - sentAt, std::chrono::seconds(3));
 }
 
 TEST(TZApplication, CaptureSuspendsTicksUnlessAskedToKeepThem) {

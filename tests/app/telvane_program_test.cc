@@ -5,8 +5,11 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "test_home.h"
 
@@ -73,4 +76,54 @@ TEST(TelvaneProgram, KillingDuringTheSaveLeavesAReadableProfile) {
     Wait(child);
     EXPECT_EQ(TestHome::ReadFile(home.InHome("telvane.cfg")), good) << "killed after " << delayUs;
   }
+}
+
+namespace {
+
+// Runs the program with `args`; its exit status, standard output and error.
+struct Ran {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+Ran RunWith(const TestHome& home, const std::vector<std::string>& args) {
+  const std::string outPath = home.Root() + "/out.txt";
+  const std::string errPath = home.Root() + "/err.txt";
+  const pid_t child = fork();
+  if (child == 0) {
+    freopen(outPath.c_str(), "w", stdout);
+    freopen(errPath.c_str(), "w", stderr);
+    std::vector<char*> argv{const_cast<char*>(TELVANE_PROGRAM)};
+    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    execv(TELVANE_PROGRAM, argv.data());
+    _exit(127);
+  }
+  Ran ran;
+  const int status = Wait(child);
+  ran.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  ran.out = TestHome::ReadFile(outPath);
+  ran.err = TestHome::ReadFile(errPath);
+  return ran;
+}
+
+}  // namespace
+
+TEST(TelvaneProgram, HelpAndVersionPrintAndEndAndAnUnknownSwitchIsAnError) {
+  TestHome home;
+  // No display is needed and nothing is written.
+  home.Unset("QT_QPA_PLATFORM");
+  home.Set("DISPLAY", "");
+  Ran ran = RunWith(home, {"--home", home.Home(), "--help"});
+  EXPECT_EQ(ran.status, 0);
+  EXPECT_EQ(ran.out.rfind("Usage: telvane", 0), 0u) << ran.out;
+  ran = RunWith(home, {"--version"});
+  EXPECT_EQ(ran.status, 0);
+  EXPECT_EQ(ran.out.rfind("Telvane ", 0), 0u) << ran.out;
+  ran = RunWith(home, {"--home", home.Home(), "--colour=blue"});
+  EXPECT_EQ(ran.status, 2);
+  EXPECT_NE(ran.err.find("unknown argument --colour=blue"), std::string::npos) << ran.err;
+  EXPECT_NE(ran.err.find("Usage: telvane"), std::string::npos);
+  EXPECT_TRUE(fs::is_empty(home.Home()));
 }

@@ -91,7 +91,7 @@ TEST(DefaultSettings, EverySettingHasACommentAndEveryCommentASetting) {
     }
   };
   walk(&root);
-  EXPECT_EQ(settings, 52);
+  EXPECT_EQ(settings, 53);
   int commented = 0;
   std::function<void(KRGroup*, const KString&)> back = [&](KRGroup* group, const KString& rel) {
     for (KRNode* node : group->Children().Items<KRNode>()) {
@@ -109,7 +109,9 @@ TEST(DefaultSettings, EverySettingHasACommentAndEveryCommentASetting) {
       }
       ++commented;
       // The first source's settings are made at run time, not by the table.
-      if (!path.StartsWith(u"\\Sources\\1\\")) EXPECT_NE(root.Lookup(path), nullptr) << path;
+      if (!path.StartsWith(u"\\Sources\\1\\")) {
+        EXPECT_NE(root.Lookup(path), nullptr) << path;
+      }
     }
   };
   back(comments, KString());

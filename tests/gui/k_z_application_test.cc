@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -13,6 +15,10 @@
 #include <cstdlib>
 #include <stdexcept>
 
+#include <chrono>
+#include <thread>
+
+#include "base/k_wait_set.h"
 #include "gui/k_z_message_window.h"
 #include "gui/k_z_modal.h"
 
@@ -29,10 +35,22 @@ class RecordingApplication : public KZApplication {
   bool throwOnIdle = false;
   int reported = 0;
   int terminations = 0;
+  int dueEveryMs = -1;  // a deadline this far ahead at every sleep
+  int watchFd = -1;     // a descriptor the sleep waits on, read by each pass
+  bool sawByte = false;
 
  protected:
+  void CollectWaits(KWaitSet& set) override {
+    if (dueEveryMs >= 0) set.DueIn(dueEveryMs);
+    if (watchFd >= 0) set.Add(watchFd, POLLIN);
+  }
   bool OnIdle(int count) override {
     idleCounts.push_back(count);
+    char byte = 0;
+    if (watchFd >= 0 && read(watchFd, &byte, 1) == 1) {
+      sawByte = true;
+      ExitLoop();
+    }
     if (throwOnIdle && idleCounts.size() == 1) throw std::runtime_error("idle");
     if (static_cast<int>(idleCounts.size()) >= exitAfterIdle) ExitLoop();
     return static_cast<int>(idleCounts.size()) < idleLimit;
@@ -81,6 +99,9 @@ class Loop : public ::testing::Test {
     app_->exitAfterIdle = 1000;
     app_->throwOnIdle = false;
     app_->reported = 0;
+    app_->dueEveryMs = -1;
+    app_->watchFd = -1;
+    app_->sawByte = false;
   }
   static RecordingApplication* app_;
 };
@@ -91,6 +112,8 @@ RecordingApplication* Loop::app_ = nullptr;
 
 TEST_F(Loop, IdlePassesCountUpUntilOnIdleDeclinesAndRestartAfterAnEvent) {
   app_->idleLimit = 3;
+  // A deadline wakes the loop for another pass without counting as an event.
+  app_->dueEveryMs = 1;
   bool fired = false;
   QTimer::singleShot(30, app_, [&] { fired = true; });
   QTimer::singleShot(60, app_, [&] { app_->ExitLoop(); });
@@ -103,6 +126,30 @@ TEST_F(Loop, IdlePassesCountUpUntilOnIdleDeclinesAndRestartAfterAnEvent) {
   EXPECT_EQ(app_->idleCounts[2], 2);
   EXPECT_EQ(app_->idleCounts[3], 0);
   EXPECT_EQ(app_->LoopDepth(), 0);
+}
+
+TEST_F(Loop, SleepsUntilAWatchedDescriptorIsReadable) {
+  int pipeFds[2];
+  ASSERT_EQ(pipe2(pipeFds, O_NONBLOCK), 0);
+  app_->watchFd = pipeFds[0];
+  app_->idleLimit = 1000000;
+  std::thread writer([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const char byte = 'x';
+    EXPECT_EQ(write(pipeFds[1], &byte, 1), 1);
+  });
+  // A loop that never wakes fails here instead of hanging the suite.
+  QTimer::singleShot(20000, app_, [] { app_->ExitLoop(-9); });
+  const int64_t wakesBefore = app_->WakeCount();
+  EXPECT_EQ(app_->EventLoop(nullptr, false, true), KZApplication::kExitResult);
+  writer.join();
+  EXPECT_TRUE(app_->sawByte);
+  // 300 ms of sleep used to be some 300 passes; now a pass before the
+  // write and the one that reads it (a spare one for a stray Qt event).
+  EXPECT_LE(app_->idleCounts.size(), 4u);
+  EXPECT_LE(app_->WakeCount() - wakesBefore, 3);
+  close(pipeFds[0]);
+  close(pipeFds[1]);
 }
 
 TEST_F(Loop, WithoutIdleProcessingOnIdleIsNeverCalled) {

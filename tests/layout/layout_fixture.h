@@ -18,12 +18,14 @@ class LayoutTest : public ::testing::Test {
     TLayoutServices& services = TLayoutServices::Get();
     services.Reset();
     services.SetClock([this] { return now; });
-    services.SetRedrawObserver([this](TLayout& layout, TLayoutObject& object) {
+    services.SetRedrawObserver([this](TLayout& layout, TLayoutObject& object, const KRect& area) {
       redraws.emplace_back(&layout, object.Id());
+      areas.push_back(area);
     });
   }
   void TearDown() override { TLayoutServices::Get().Reset(); }
 
   uint32_t now = 1000;
   std::vector<std::pair<TLayout*, int32_t>> redraws;
+  std::vector<KRect> areas;
 };

@@ -18,6 +18,7 @@
 #include "tests/layout/layout_fixture.h"
 #include "tests/ports/loopback.h"
 #include "tests/ports/temp_home.h"
+#include "tests/support/free_port.h"
 
 namespace {
 
@@ -41,10 +42,11 @@ class LayoutSourcesTest : public LayoutTest {
     ASSERT_FALSE(home.Path().empty());
     std::ofstream(home.File("race.rss")) << kScript;
     ASSERT_TRUE(KSocket::StartNetwork());
+    const std::string listen =
+        "\\Sources\\1\\SerialPort:String=-2,127.0.0.1," + std::to_string(FreeLoopbackPort());
     for (const char* line :
          {"\\Sources\\1\\:=", "\\Sources\\1\\Name:String=Pool",
-          "\\Sources\\1\\Script:String=race.rss", "\\Sources\\1\\SerialPort:String=-2,127.0.0.1,0",
-          "\\Sources\\1\\CharMode:Int=0"}) {
+          "\\Sources\\1\\Script:String=race.rss", listen.c_str(), "\\Sources\\1\\CharMode:Int=0"}) {
       root.Apply(KString(line));
     }
     sources = std::make_unique<TSources>(root, KString(home.Path().c_str()), processor);

@@ -6,6 +6,9 @@
 
 #include "layout/t_layout.h"
 #include "layout/t_trigger.h"
+#include "render/k_3d_fonts.h"
+#include "render/k_3d_system_font.h"
+#include "sources/t_field.h"
 #include "tests/layout/layout_fixture.h"
 
 namespace {
@@ -135,6 +138,67 @@ TEST_F(TextObjectTest, CopiesCarryEveryTextProperty) {
   EXPECT_EQ(text->LineSpacing(), -3);
   EXPECT_EQ(text->Text(), KString(u"Time %s"));
   EXPECT_EQ(text->Size(), original.Size());
+}
+
+}  // namespace
+
+namespace {
+
+// With the bundled box font, a value that only changes some characters
+// redraws just their blocks; anything that moves the text redraws it all.
+class TextChangeTest : public LayoutTest {
+ protected:
+  static void SetUpTestSuite() { ASSERT_TRUE(K3DFonts::AddFontFile(kFont)); }
+  void SetUp() override {
+    LayoutTest::SetUp();
+    fonts_.Append(new K3DSystemFont(KString("Box"), kFont));
+    text_ = static_cast<TTextObject*>(layout_.NewObject(TLayoutServices::kText));
+    K3DFontInfo info;
+    info.SetFont(KString("Box"));
+    info.SetSize(40);
+    text_->SetFont(info);
+    text_->SetPosition(100, 20);
+    text_->SetSize(400, 40);
+  }
+  KRect Set(const char* value) {
+    TField field(nullptr);
+    field.SetMatch(KString(value).View());
+    areas.clear();
+    text_->SetValue(&field);
+    return areas.empty() ? KRect{} : areas.back();
+  }
+  int Width(const char* text) { return fonts_.MeasureWidth(KString(text), text_->Font()); }
+
+  static inline const std::string kFont =
+      std::string(TELVANE_TEST_DATA) + "/fonts/telvane-test.ttf";
+  K3DFonts fonts_;
+  TLayout layout_;
+  TTextObject* text_ = nullptr;
+};
+
+TEST_F(TextChangeTest, ARunningClockRedrawsOnlyItsChangedDigits) {
+  Set("1:23.45");
+  const KRect last = Set("1:23.46");
+  EXPECT_EQ(last, (KRect{100 + Width("1:23.4"), 20, 100 + Width("1:23.46") - 1, 59}));
+  const KRect two = Set("1:23.57");
+  EXPECT_EQ(two.left, 100 + Width("1:23."));
+  EXPECT_EQ(two.right, 100 + Width("1:23.57") - 1);
+  // The same value again still reports a change, of nothing.
+  EXPECT_TRUE(Set("1:23.57").IsEmpty());
+  EXPECT_EQ(areas.size(), 1u);
+  // Centred, the blocks sit where the centred text puts them.
+  text_->SetJustification(TTextObject::kCentre);
+  const int offset = (400 - Width("1:23.57")) / 2;
+  EXPECT_EQ(Set("1:23.58"),
+            (KRect{100 + offset + Width("1:23.5"), 20, 100 + offset + Width("1:23.58") - 1, 59}));
+}
+
+TEST_F(TextChangeTest, TextsThatMoveRedrawTheWholeObject) {
+  Set("1:23.45");
+  EXPECT_EQ(Set("1:23.456"), text_->Rect());  // another length
+  EXPECT_EQ(Set("1:2W.456"), text_->Rect());  // another width
+  text_->SetLines(2);
+  EXPECT_EQ(Set("1:2W.457"), text_->Rect());  // several lines
 }
 
 }  // namespace

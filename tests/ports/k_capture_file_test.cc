@@ -71,7 +71,9 @@ TEST(KCapture, ACutFileReadsBackToItsLastWholeChunk) {
     const auto chunks = ReadAll(part, &truncated);
     EXPECT_LE(chunks.size(), full);
     // Cuts on a chunk boundary are indistinguishable from a shorter capture.
-    if (!truncated) EXPECT_LT(chunks.size(), full) << cut;
+    if (!truncated) {
+      EXPECT_LT(chunks.size(), full) << cut;
+    }
   }
   EXPECT_EQ(CodeOf(std::vector<uint8_t>(file.begin(), file.begin() + 10)), KErrors::kFileVersion);
 }

@@ -128,7 +128,7 @@ TEST_F(DebugPortTest, DigitTypedOnTheTerminalPicksTheSource) {
 }
 
 TEST_F(DebugPortTest, NewClientStartsTheCounterAgain) {
-  ASSERT_TRUE(debug_->SetSpec(KString(u"-2,127.0.0.1,0")));
+  ASSERT_TRUE(debug_->SetSpec(KString("-2,127.0.0.1," + std::to_string(Loopback::FreePort()))));
   auto* tcp = dynamic_cast<KTCPSocket*>(debug_->Stream());
   ASSERT_NE(tcp, nullptr);
   EXPECT_FALSE(debug_->BeginPass());  // no client: inactive, echo does nothing

@@ -108,3 +108,34 @@ TEST(KLog, LinesFromSeveralThreadsStayWhole) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(KLog, NeverGrowsPastItsCapAndKeepsOneOlderFile) {
+  TempHome home;
+  const std::string path = home.File("telvane.log");
+  KLog log;
+  log.SetMaxBytes(1);  // held to the least cap
+  EXPECT_EQ(log.MaxBytes(), KLog::kMinMaxBytes);
+  ASSERT_TRUE(log.Open(KString(path.c_str())));
+  const std::string filler(200, 'x');
+  for (int i = 0; i < 3000; ++i) log.Write(KString((std::to_string(i) + " " + filler).c_str()));
+  log.Write(KString("the last line"));
+  const auto size = std::filesystem::file_size(path);
+  const auto older = std::filesystem::file_size(path + ".1");
+  EXPECT_LE(size, static_cast<uintmax_t>(KLog::kMinMaxBytes));
+  EXPECT_LE(older, static_cast<uintmax_t>(KLog::kMinMaxBytes));
+  EXPECT_GT(older, static_cast<uintmax_t>(KLog::kMinMaxBytes) / 2);
+  EXPECT_NE(ReadAll(path).find("the last line"), std::string::npos);
+  log.SetMaxBytes(int64_t{1} << 40);
+  EXPECT_EQ(log.MaxBytes(), KLog::kMaxMaxBytes);
+}
+
+TEST(KLog, AHugeTextIsCut) {
+  struct tm when {};
+  const std::string line = KLog::FormatLine(KString(std::string(100000, 'y').c_str()), 'M', when);
+  EXPECT_LT(line.size(), static_cast<size_t>(KLog::kMaxTextChars) + 64);
+  EXPECT_EQ(line.substr(line.size() - 6), " [cut]");
+}
+
+}  // namespace

@@ -157,6 +157,7 @@ TEST(KPortMenus, MakeReusesTheCurrentPortOnlyWhenItsKindServes) {
   ASSERT_NE(tcp, nullptr);
   EXPECT_TRUE(tcp->Reconnect());
   EXPECT_TRUE(tcp->ReplaceOnAccept());
+  EXPECT_TRUE(tcp->KeepBusyClient());  // a sending console is never cut off
   EXPECT_FALSE(tcp->BlockingConnect());
   EXPECT_TRUE(tcp->KeepAlive());
   EXPECT_FALSE(tcp->HasWriteBuffer());
@@ -168,7 +169,7 @@ TEST(KPortMenus, MakeReusesTheCurrentPortOnlyWhenItsKindServes) {
   auto* udp = dynamic_cast<KUDPSocket*>(port.get());
   ASSERT_NE(udp, nullptr);
   EXPECT_EQ(udp->BufferSize(), 2048);
-  EXPECT_EQ(udp->ReceiveSize(), 2048);
+  EXPECT_EQ(udp->ReceiveSize(), KUDPSocket::kReceiveBytes);  // no datagram is ever cut
   EXPECT_EQ(udp->MaxDatagram(), 536);
 
   for (const char* none : {"0,9600,8,N,1.0", "", "abc", "-4,1,2"}) {
@@ -198,6 +199,7 @@ TEST(KPortMenus, DebugMenuAndBufferSizes) {
   auto* tcp = dynamic_cast<KTCPSocket*>(port.get());
   ASSERT_NE(tcp, nullptr);
   EXPECT_FALSE(tcp->KeepAlive());
+  EXPECT_FALSE(tcp->KeepBusyClient());  // the newest watcher takes the debug port
 
   KStreamMenu big;
   settings.bufferSize = 8192;
@@ -225,6 +227,12 @@ TEST(KPortSettings, ReadFromTheSettingsTree) {
   EXPECT_FALSE(settings.keepAlive);
   ASSERT_NE(root.Apply(u"Sources\\BufferSize:Int=65536"), nullptr);
   EXPECT_EQ(KPortSettings::FromSettings(root).EffectiveBufferSize(), 65536);
+  // A size that would have every serial and UDP port ask for gigabytes.
+  ASSERT_NE(root.Apply(u"Sources\\BufferSize:Int=2147483647"), nullptr);
+  EXPECT_EQ(KPortSettings::FromSettings(root).EffectiveBufferSize(), KPortSettings::kMaxBufferSize);
+  KPortSettings big;
+  big.bufferSize = 1 << 30;
+  EXPECT_EQ(big.EffectiveBufferSize(), KPortSettings::kMaxBufferSize);
 }
 
 }  // namespace

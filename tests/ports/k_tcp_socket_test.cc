@@ -72,7 +72,7 @@ class TCPTest : public ::testing::Test {
 TEST_F(TCPTest, ListenerTakesEachNewClientInPlaceOfTheLast) {
   KTCPSocket port;
   Configure(port);
-  ASSERT_TRUE(port.SetSpec(KString(u"-2,0.0.0.0,0")));
+  ASSERT_TRUE(port.SetSpec(KString("-2,0.0.0.0," + std::to_string(Loopback::FreePort()))));
   const uint16_t at = port.LocalPort();
   ASSERT_NE(at, 0);
   EXPECT_FALSE(port.IsOpen());  // no client yet
@@ -341,6 +341,8 @@ TEST_F(TCPTest, ClonesCarryTheFlags) {
   prototype.SetBlockingConnect(true);
   prototype.SetReceiveBlock(5);
   prototype.SetReadTimeout(9);
+  prototype.SetKeepBusyClient(true);
+  prototype.SetIdleClientMs(1234);
   std::unique_ptr<KStream> copy = prototype.Clone();
   auto& tcp = dynamic_cast<KTCPSocket&>(*copy);
   EXPECT_EQ(tcp.BufferSize(), 32);
@@ -351,7 +353,83 @@ TEST_F(TCPTest, ClonesCarryTheFlags) {
   EXPECT_TRUE(tcp.BlockingConnect());
   EXPECT_EQ(tcp.ReceiveBlock(), 5);
   EXPECT_EQ(tcp.ReadTimeout(), 9);
+  EXPECT_TRUE(tcp.KeepBusyClient());
+  EXPECT_EQ(tcp.IdleClientMs(), 1234);
   EXPECT_FALSE(tcp.IsOpen());
 }
 
 }  // namespace
+
+namespace {
+
+// A client that sends a numbered line now and then, so every byte can be
+// checked at the end.
+std::string Lines(const std::string& who, int from, int to) {
+  std::string text;
+  for (int i = from; i < to; ++i) text += who + std::to_string(i) + ";";
+  return text;
+}
+
+}  // namespace
+
+TEST_F(TCPTest, ABusyClientIsNeverTakenOverAndLosesNoByte) {
+  KTCPSocket port;
+  Configure(port);
+  port.SetKeepBusyClient(true);
+  ASSERT_TRUE(port.SetSpec(KString("-2,127.0.0.1," + std::to_string(Loopback::FreePort()))));
+  const int console = Loopback::Connect(port.LocalPort());
+  ASSERT_TRUE(OpenWithin(port, 5s));
+  const uint32_t generation = port.Generation();
+  ASSERT_TRUE(Loopback::SendAll(console, Lines("c", 0, 100)));
+  std::string got = Drain(port, Lines("c", 0, 100).size(), 5s);
+  // Someone else connects and sends while the console goes on.
+  const int intruder = Loopback::Connect(port.LocalPort());
+  ASSERT_GE(intruder, 0);
+  ASSERT_TRUE(Loopback::SendAll(intruder, Lines("x", 0, 50)));
+  ASSERT_TRUE(Loopback::SendAll(console, Lines("c", 100, 200)));
+  got += Drain(port, Lines("c", 100, 200).size(), 5s);
+  EXPECT_EQ(got, Lines("c", 0, 200));
+  EXPECT_EQ(port.Generation(), generation);
+  EXPECT_TRUE(port.HasWaitingClient());
+  // The console's last bytes and its close: every byte is read before the
+  // waiting client takes over, and then the waiting client's bytes follow.
+  ASSERT_TRUE(Loopback::SendAll(console, Lines("c", 200, 300)));
+  close(console);
+  got = Drain(port, Lines("c", 200, 300).size() + Lines("x", 0, 50).size(), 10s);
+  EXPECT_EQ(got, Lines("c", 200, 300) + Lines("x", 0, 50));
+  EXPECT_NE(port.Generation(), generation);
+  EXPECT_FALSE(port.HasWaitingClient());
+  close(intruder);
+}
+
+TEST_F(TCPTest, ASilentClientGivesWayToTheNewestWaitingOne) {
+  KTCPSocket port;
+  Configure(port);
+  port.SetKeepBusyClient(true);
+  port.SetIdleClientMs(300);
+  ASSERT_TRUE(port.SetSpec(KString("-2,127.0.0.1," + std::to_string(Loopback::FreePort()))));
+  const int stale = Loopback::Connect(port.LocalPort());
+  ASSERT_TRUE(OpenWithin(port, 5s));
+  ASSERT_TRUE(Loopback::SendAll(stale, "old;"));
+  EXPECT_EQ(Drain(port, 4, 5s), "old;");
+  // Two newcomers while the old one is quiet: the newer one waits in place
+  // of the older, which is let go.
+  const int first = Loopback::Connect(port.LocalPort());
+  port.IsOpen();
+  const int second = Loopback::Connect(port.LocalPort());
+  ASSERT_TRUE(Loopback::SendAll(second, "new;"));
+  const auto deadline = Clock::now() + 10s;
+  std::string got;
+  while (got.size() < 4 && Clock::now() < deadline) {
+    got += Drain(port, 4 - got.size(), 50ms);
+  }
+  EXPECT_EQ(got, "new;");
+  bool closed = false;
+  Loopback::Receive(first, 1, 5s, &closed);
+  EXPECT_TRUE(closed) << "the older waiting client is let go";
+  Loopback::Receive(stale, 1, 5s, &closed);
+  EXPECT_TRUE(closed) << "the silent client is let go";
+  close(stale);
+  close(first);
+  close(second);
+}

@@ -75,11 +75,15 @@ TEST_F(UDPTest, SpecificationRules) {
   const uint16_t free = FreeUdpPort();
   ASSERT_TRUE(port.SetSpec(KString("-3,," + std::to_string(free))));
   EXPECT_TRUE(port.IsOpen());
-  // Missing or zero address: it would send to the broadcast address.
-  EXPECT_EQ(port.RemoteAddress(), 0xFFFFFFFFu);
+  // Missing or zero address: it receives, and sends nowhere (never to the
+  // broadcast address unless one is named).
+  EXPECT_EQ(port.RemoteAddress(), 0u);
+  EXPECT_FALSE(port.SendsBroadcast());
   EXPECT_EQ(port.RemotePort(), free);
   ASSERT_TRUE(port.SetSpec(KString("-3,0.0.0.0," + std::to_string(free))));
-  EXPECT_EQ(port.RemoteAddress(), 0xFFFFFFFFu);
+  EXPECT_EQ(port.RemoteAddress(), 0u);
+  ASSERT_TRUE(port.SetSpec(KString("-3,255.255.255.255," + std::to_string(free))));
+  EXPECT_TRUE(port.SendsBroadcast());
   ASSERT_TRUE(port.SetSpec(KString("-3,127.0.0.1," + std::to_string(free))));
   EXPECT_EQ(port.RemoteAddress(), 0x7F000001u);
   port.Close();
@@ -175,13 +179,58 @@ TEST_F(UDPTest, FlushSendsDatagramsOfAtMost536Bytes) {
 }
 
 TEST_F(UDPTest, ClonesKeepTheirSizes) {
-  KUDPSocket prototype(4096, 1024, 100);
+  // A receive size above the largest datagram is kept; a smaller one is
+  // raised to it.
+  KUDPSocket prototype(4096, 100000, 100);
   std::unique_ptr<KStream> copy = prototype.Clone();
   auto& udp = dynamic_cast<KUDPSocket&>(*copy);
   EXPECT_EQ(udp.BufferSize(), 4096);
-  EXPECT_EQ(udp.ReceiveSize(), 1024);
+  EXPECT_EQ(udp.ReceiveSize(), 100000);
+  EXPECT_EQ(KUDPSocket(4096, 1024).ReceiveSize(), KUDPSocket::kReceiveBytes);
   EXPECT_EQ(udp.MaxDatagram(), 100);
   EXPECT_EQ(KUDPSocket(16, 16, 0).MaxDatagram(), 1);
 }
 
 }  // namespace
+
+TEST_F(UDPTest, ADatagramLargerThanTheBufferSettingArrivesWhole) {
+  // The setting asks for 2048 bytes; a 2500-byte datagram must not be cut,
+  // and the next one must not be glued onto what is left of it.
+  KUDPSocket port(2048, 2048);
+  KPortMenus::MakeRaw(port);
+  const uint16_t free = FreeUdpPort();
+  ASSERT_TRUE(port.SetSpec(KString("-3,127.0.0.1," + std::to_string(free))));
+  std::string big;
+  for (int i = 0; i < 2500; ++i) big += static_cast<char>('a' + i % 26);
+  const int sender = UdpSocket();
+  SendTo(sender, free, big);
+  SendTo(sender, free, "NEXT");
+  std::string got;
+  char16_t chars[512];
+  const auto deadline = Clock::now() + 5s;
+  while (got.size() < big.size() + 4 && Clock::now() < deadline) {
+    const int count = port.ReadAvailableChars(chars, 512);
+    for (int i = 0; i < count; ++i) got += static_cast<char>(chars[i]);
+  }
+  EXPECT_EQ(got, big + "NEXT");
+  EXPECT_EQ(port.Lost(), 0);
+  close(sender);
+}
+
+TEST_F(UDPTest, OwnLoopbackDatagramsAreNoInput) {
+  // Sending to the port it receives on, as a debug port with no address
+  // does, must not feed its own output back to it.
+  KUDPSocket port(2048, 2048);
+  KPortMenus::MakeRaw(port);
+  port.SetEmptyIsLoopback(true);
+  const uint16_t free = FreeUdpPort();
+  ASSERT_TRUE(port.SetSpec(KString("-3,," + std::to_string(free))));
+  EXPECT_EQ(port.RemoteAddress(), 0x7F000001u);
+  EXPECT_EQ(port.LocalAddress(), 0x7F000001u);
+  port.WriteText(KString(u"echo"));
+  port.FlushOutput();
+  const int sender = UdpSocket();
+  SendTo(sender, free, "key");
+  EXPECT_EQ(Drain(port, 3, 5s), "key");
+  close(sender);
+}

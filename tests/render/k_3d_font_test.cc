@@ -9,6 +9,7 @@
 
 #include "render/k_3d_font_optimize.h"
 #include "render/k_3d_fonts.h"
+#include "render/k_color_table.h"
 
 namespace {
 
@@ -55,12 +56,15 @@ class TableFont : public K3DFont {
 
 struct Blocks {
   std::vector<KRect> rects;
+  // The characters handed over: a TableFont block is filled with its code.
+  std::u16string characters;
   int stopAfter = -1;
 };
 
-bool Collect(const uint32_t*, const KRect& rect, void* user) {
+bool Collect(const uint32_t* pixels, const KRect& rect, void* user) {
   auto& blocks = *static_cast<Blocks*>(user);
   blocks.rects.push_back(rect);
+  blocks.characters += static_cast<char16_t>(pixels[0]);
   return blocks.stopAfter < 0 || static_cast<int>(blocks.rects.size()) < blocks.stopAfter;
 }
 
@@ -79,10 +83,9 @@ class K3DFontTest : public ::testing::Test {
     KString fitted(text);
     int width = available;
     EXPECT_TRUE(font->Fit(fitted, info, width, record));
-    font->drawn.clear();
     Blocks blocks;
     font->Draw(fitted, info, Collect, &blocks, record);
-    return font->drawn;
+    return blocks.characters;
   }
 
   K3DFonts fonts;
@@ -251,6 +254,42 @@ TEST_F(K3DFontTest, OptimizeEntriesDroppedWhenDrawingStopsOrTextIsLong) {
   std::string changed = longText;
   changed[0] = '8';
   EXPECT_EQ(Redraw(changed.c_str(), 1000, &record).size(), 70u);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(K3DFontTest, BlocksAreMadeOnceUntilAnythingTheyDependOnChanges) {
+  Blocks blocks;
+  ASSERT_TRUE(font->Draw(KString("1:23"), info, Collect, &blocks));
+  EXPECT_EQ(font->rendered, 4);
+  // The same characters again come from the cache, pixels and all.
+  ASSERT_TRUE(font->Draw(KString("3:21"), info, Collect, &blocks));
+  EXPECT_EQ(font->rendered, 4);
+  EXPECT_EQ(blocks.characters, u"1:233:21");
+  // Another colour, size or width makes new blocks.
+  K3DFontInfo red = info;
+  red.SetFaceColor(KColor::Palette(5));
+  font->Draw(KString("1"), red, Collect, &blocks);
+  EXPECT_EQ(font->rendered, 5);
+  K3DFontInfo narrow = info;
+  narrow.SetWidth(50);
+  font->Draw(KString("1"), narrow, Collect, &blocks);
+  EXPECT_EQ(font->rendered, 6);
+  // So does a new colour table entry behind the same palette index.
+  const KColorTable::Rgb before = KColorTable::Entry(5);
+  KColorTable::SetEntry(5, KColorTable::Rgb{1, 2, 3});
+  font->Draw(KString("1"), red, Collect, &blocks);
+  EXPECT_EQ(font->rendered, 7);
+  KColorTable::SetEntry(5, before);
+  // Sizes asked for by fitting are kept too.
+  KString text("1:23");
+  int width = 200;
+  const int calls = font->glyphCalls;
+  ASSERT_TRUE(font->Fit(text, info, width));
+  EXPECT_EQ(font->glyphCalls, calls);
+  EXPECT_GT(fonts.GlyphCache().Entries(), 0u);
 }
 
 }  // namespace

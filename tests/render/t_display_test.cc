@@ -372,7 +372,8 @@ class TextBlock : public ::testing::Test {
     return block;
   }
 
-  static inline const std::string kFont = std::string(TELVANE_TEST_DATA) + "/fonts/telvane-test.ttf";
+  static inline const std::string kFont =
+      std::string(TELVANE_TEST_DATA) + "/fonts/telvane-test.ttf";
   K3DFonts fonts_;
   K3DFontInfo info_;
 };
@@ -464,15 +465,13 @@ struct Picture : FakeContent {
   const KBitmap* bitmap = nullptr;
   KRect rect;
   int key = -1;
-  void DrawBand(TDisplay& display, const KRect&) override {
-    display.DrawBitmap(rect, bitmap, key);
-  }
+  void DrawBand(TDisplay& display, const KRect&) override { display.DrawBitmap(rect, bitmap, key); }
 };
 
 TEST(TDisplayBitmap, ALargerBitmapIsCentredAndCutEvenly) {
-  for (const uint32_t format : {uint32_t{KBitmap::kDisplayFormat},
-                                uint32_t{KBitmap::kDepth24 | KBitmap::kAlign1},
-                                uint32_t{KBitmap::kDepth32 | KBitmap::kAlign4}}) {
+  for (const uint32_t format :
+       {uint32_t{KBitmap::kDisplayFormat}, uint32_t{KBitmap::kDepth24 | KBitmap::kAlign1},
+        uint32_t{KBitmap::kDepth32 | KBitmap::kAlign4}}) {
     DisplayFixture f(40, 10);
     auto bitmap = Columns(30, 4, format);
     Picture picture;

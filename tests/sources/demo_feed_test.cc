@@ -28,7 +28,7 @@ namespace {
 using namespace std::chrono_literals;
 
 const std::string kDemo =
-    (std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "assets" / "demo")
+    (std::filesystem::path(TELVANE_TEST_DATA).parent_path().parent_path() / "assets" / "demo")
         .string();
 
 std::string CaptureBytes() {
@@ -81,7 +81,8 @@ TEST(DemoFeedTest, DemoRaceThroughASource) {
   KProfile profile(KString((kDemo + "/telvane.cfg").c_str()));
   ASSERT_TRUE(profile.Load(root));
   // Any free port: a demo may be running on the fixed ones.
-  root.LookupString(u"\\Sources\\1\\SerialPort")->Assign(KString(u"-2,127.0.0.1,0"));
+  root.LookupString(u"\\Sources\\1\\SerialPort")
+      ->Assign(KString(("-2,127.0.0.1," + std::to_string(Loopback::FreePort())).c_str()));
   root.LookupString(u"\\Sources\\DebugPort")->Assign(KString(u"0"));
   ASSERT_TRUE(KSocket::StartNetwork());
 
@@ -105,16 +106,17 @@ TEST(DemoFeedTest, DemoRaceThroughASource) {
   ASSERT_GE(client, 0);
   ASSERT_TRUE(Loopback::SendAll(client, CaptureBytes()));
   const auto deadline = std::chrono::steady_clock::now() + 20s;
-  while (std::chrono::steady_clock::now() < deadline && commands.size() < 6) sources.Poll();
+  while (std::chrono::steady_clock::now() < deadline && commands.size() < 7) sources.Poll();
   close(client);
 
-  ASSERT_EQ(commands.size(), 6u);
-  EXPECT_EQ(commands[0], "Command=LayoutDraw;Name=Start;Delay=0");
-  EXPECT_EQ(commands[1], "Command=Trigger;Name=Go");
-  EXPECT_EQ(commands[2], "\x16\x16");  // the console's idle line
-  EXPECT_EQ(commands[3], "Command=LayoutDraw;Name=Results;Delay=0");
-  EXPECT_EQ(commands[4], "Command=Trigger;Name=Podium");
-  EXPECT_EQ(commands[5], "Command=Trigger;Name=Podium");  // the bare LF repeats it
+  ASSERT_EQ(commands.size(), 7u);
+  EXPECT_EQ(commands[0], "Command=Trigger;Name=Podium;Action=Off");
+  EXPECT_EQ(commands[1], "Command=LayoutDraw;Name=Start;Delay=0;Clear=1");
+  EXPECT_EQ(commands[2], "Command=Trigger;Name=Go");
+  EXPECT_EQ(commands[3], "\x16\x16");  // the console's idle line
+  EXPECT_EQ(commands[4], "Command=LayoutDraw;Name=Results;Clear=1");
+  EXPECT_EQ(commands[5], "Command=Trigger;Name=Podium");
+  EXPECT_EQ(commands[6], "Command=Trigger;Name=Podium");  // the bare LF repeats it
   EXPECT_EQ(seen.Count("Title|"), 1);
   EXPECT_EQ(seen.Count("Result|"), 32);
   EXPECT_EQ(seen.Count("RunningTime|"), 275);

@@ -20,7 +20,7 @@ namespace {
 using nlohmann::json;
 
 const std::string kDemo =
-    (std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "assets" / "demo")
+    (std::filesystem::path(TELVANE_TEST_DATA).parent_path().parent_path() / "assets" / "demo")
         .string();
 
 TEST(DemoParseCliTest, DemoScriptCutsTheDemoCapture) {
@@ -75,7 +75,7 @@ TEST(DemoParseCliTest, DemoScriptCutsTheDemoCapture) {
   EXPECT_EQ(events, 2 * (titles + times + results));
   EXPECT_EQ(finalPlaces, (std::vector<std::string>{"1", "2", "3", "4", "5", "6", "7", "8"}));
   ASSERT_GE(commands.size(), 4u);
-  EXPECT_EQ(commands.front(), "Command=LayoutDraw;Name=Start;Delay=0");
+  EXPECT_EQ(commands.front(), "Command=Trigger;Name=Podium;Action=Off");
   EXPECT_EQ(commands.back(), "Command=Trigger;Name=Podium");
 }
 

@@ -197,3 +197,58 @@ TEST(ParseCli, ExamplesFromTheDataFolder) {
 }
 
 }  // namespace
+
+namespace {
+
+// Standard input that hands out one piece at a time and notes, each time it
+// is asked for more, how much output the parser had already written.
+class PiecewiseInput : public std::streambuf {
+ public:
+  PiecewiseInput(std::vector<std::string> pieces, const std::ostringstream& out)
+      : pieces_(std::move(pieces)), out_(out) {}
+  std::vector<size_t> outputSeen;
+
+ protected:
+  int_type underflow() override {
+    if (next_ >= pieces_.size()) return traits_type::eof();
+    outputSeen.push_back(out_.str().size());
+    current_ = pieces_[next_++];
+    setg(current_.data(), current_.data(), current_.data() + current_.size());
+    return traits_type::to_int_type(current_[0]);
+  }
+
+ private:
+  std::vector<std::string> pieces_;
+  size_t next_ = 0;
+  std::string current_;
+  const std::ostringstream& out_;
+};
+
+TEST(ParseCliStreaming, PacketsComeOutAsTheInputArrives) {
+  TempDir dir;
+  const std::string script = dir.Path() + "/s.rss";
+  Write(script, ";;P\nheader=\\02,length=1\ntrailer=\\03,length=1\ntextfield=F,stop=\\2c\n");
+  std::ostringstream out;
+  PiecewiseInput input({"\x02"
+                        "a,\x03",
+                        "\x02"
+                        "b,\x03",
+                        "\x02"
+                        "c,\x03"},
+                       out);
+  std::streambuf* savedIn = std::cin.rdbuf(&input);
+  std::streambuf* savedOut = std::cout.rdbuf(out.rdbuf());
+  std::vector<const char*> argv = {"telvane-cli", "parse", script.c_str(), "-"};
+  const int status = RunCli(static_cast<int>(argv.size()), argv.data());
+  std::cout.rdbuf(savedOut);
+  std::cin.rdbuf(savedIn);
+  EXPECT_EQ(status, 0);
+  ASSERT_EQ(input.outputSeen.size(), 3u);
+  // Before the last piece was asked for, two packets had been printed.
+  const std::string printed = out.str().substr(0, input.outputSeen[2]);
+  EXPECT_NE(printed.find("\"a\""), std::string::npos) << printed;
+  EXPECT_NE(printed.find("\"b\""), std::string::npos) << printed;
+  EXPECT_EQ(printed.find("\"c\""), std::string::npos) << printed;
+}
+
+}  // namespace

@@ -171,3 +171,67 @@ TEST(TScriptSettings, BufferSizeFromTheSettingsTree) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ScriptReaderTest, DefinitionsFieldsAndLinesAreBounded) {
+  std::string script;
+  for (int i = 0; i < TScriptReader::kMaxDefinitions + 5; ++i) {
+    script += ";;D" + std::to_string(i) + "\nheader=\\02,length=1\n";
+  }
+  // Past the limit: this line belongs to a refused definition.
+  script += "bodylength=9\n";
+  Load(script);
+  ASSERT_EQ(source.definitions.Count(), TScriptReader::kMaxDefinitions);
+  EXPECT_EQ(Definition(TScriptReader::kMaxDefinitions - 1).BodyLength(), -1);
+
+  script = ";;Many\n";
+  for (int i = 0; i < TScriptReader::kMaxFields + 5; ++i) {
+    script += "textfield=F" + std::to_string(i) + ",length=1\n";
+  }
+  Load(script);
+  EXPECT_EQ(Definition(0).Fields().Count(), TScriptReader::kMaxFields);
+
+  // A line far longer than any script needs is cut, not held whole.
+  script = ";;" + std::string(200000, 'N') + "\n;;Next\n";
+  Load(script);
+  ASSERT_EQ(source.definitions.Count(), 2);
+  EXPECT_EQ(Definition(1).Name().ToUtf8(), "Next");
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(ScriptReaderTest, LengthsBeyondThirtyTwoBitsDoNotParse) {
+  Load(
+      ";;Big\nheader=\\02,length=2147483648\nbodylength=0x100000000\n"
+      "textfield=A,length=-2147483648\ntextfield=B,length=2147483647\n"
+      "textfield=C,length=99999999999999999999\n");
+  TFields& big = Definition(0);
+  EXPECT_EQ(big.Header().Length(), -1);  // unchanged
+  EXPECT_EQ(big.BodyLength(), -1);
+  const auto* a = static_cast<const TField*>(big.Fields().At(0));
+  const auto* b = static_cast<const TField*>(big.Fields().At(1));
+  const auto* c = static_cast<const TField*>(big.Fields().At(2));
+  EXPECT_EQ(a->Length(), -2147483647 - 1);
+  EXPECT_EQ(b->Length(), 2147483647);
+  EXPECT_EQ(c->Length(), -1);
+  // Cutting with such lengths stays defined (run under UBSan).
+  source.Feed(
+      std::string("\x02"
+                  "abc\x02\x02",
+                  6));
+  RecordingSource other;
+  TScriptReader(processor, 64)
+      .LoadText(other.definitions, &other,
+                u";;Neg\nheader=\\02,length=-2147483648\n"
+                u"trailer=\\03,length=-2147483648\n");
+  other.Feed(
+      std::string("\x02\x03"
+                  "xyz",
+                  5));
+  EXPECT_TRUE(other.packets.empty());
+}
+
+}  // namespace

@@ -2,13 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <fstream>
 #include <functional>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
+#include "base/k_wait_set.h"
 #include "config/k_default_settings.h"
 #include "config/k_r_group.h"
 #include "config/k_r_int.h"
@@ -27,6 +31,11 @@
 namespace {
 
 using namespace std::chrono_literals;
+
+// A listener on a loopback port free right now (port 0 is refused).
+std::string ListenSpec() {
+  return "-2,127.0.0.1," + std::to_string(Loopback::FreePort());
+}
 
 const char kScript[] =
     ";;Result\n"
@@ -263,7 +272,7 @@ TEST_F(SourcesTest, ScriptAndCodeSetChangesApply) {
 }
 
 TEST_F(SourcesTest, PacketsNoiseAndCommandsOverTcp) {
-  AddSource("1", "race.rss", "-2,127.0.0.1,0", "Pool");
+  AddSource("1", "race.rss", ListenSpec(), "Pool");
   Make();
   ASSERT_EQ(sources->Count(), 1);
   ASSERT_NE(SourcePort(0), 0);
@@ -298,7 +307,7 @@ TEST_F(SourcesTest, PacketsNoiseAndCommandsOverTcp) {
 }
 
 TEST_F(SourcesTest, UnicodeCodeSetSurvivesCharactersSplitAcrossReads) {
-  AddSource("1", "race.rss", "-2,127.0.0.1,0");
+  AddSource("1", "race.rss", ListenSpec());
   root.Apply(u"\\Sources\\1\\CharMode:Int=1");
   Make();
   const int client = ConnectClient(0);
@@ -324,7 +333,7 @@ TEST_F(SourcesTest, UnicodeCodeSetSurvivesCharactersSplitAcrossReads) {
 }
 
 TEST_F(SourcesTest, APeerThatComesBackResumes) {
-  AddSource("1", "race.rss", "-2,127.0.0.1,0");
+  AddSource("1", "race.rss", ListenSpec());
   Make();
   int client = ConnectClient(0);
   ASSERT_TRUE(Loopback::SendAll(client, Packet('1', "First")));
@@ -339,9 +348,9 @@ TEST_F(SourcesTest, APeerThatComesBackResumes) {
 }
 
 TEST_F(SourcesTest, DebugPortEchoesEventsAndFiltersBySource) {
-  AddSource("1", "race.rss", "-2,127.0.0.1,0", "Pool");
-  AddSource("2", "race.rss", "-2,127.0.0.1,0", "Track");
-  root.LookupString(u"\\Sources\\DebugPort")->Assign(KString(u"-2,127.0.0.1,0"));
+  AddSource("1", "race.rss", ListenSpec(), "Pool");
+  AddSource("2", "race.rss", ListenSpec(), "Track");
+  root.LookupString(u"\\Sources\\DebugPort")->Assign(KString(ListenSpec().c_str()));
   Make();
   ASSERT_EQ(sources->Count(), 2);
   ASSERT_NE(DebugPortNumber(), 0);
@@ -377,11 +386,11 @@ TEST_F(SourcesTest, DebugPortEchoesEventsAndFiltersBySource) {
 }
 
 TEST_F(SourcesTest, DebugPortIsRemadeWhenItsSettingChanges) {
-  AddSource("1", "race.rss", "-2,127.0.0.1,0", "Pool");
+  AddSource("1", "race.rss", ListenSpec(), "Pool");
   Make();
   sources->Poll();
   EXPECT_FALSE(sources->DebugActive());
-  root.LookupString(u"\\Sources\\DebugPort")->SetValue(KString(u"-2,127.0.0.1,0"));
+  root.LookupString(u"\\Sources\\DebugPort")->SetValue(KString(ListenSpec().c_str()));
   ASSERT_NE(DebugPortNumber(), 0);
   const int debug = Loopback::Connect(DebugPortNumber());
   ASSERT_GE(debug, 0);
@@ -399,7 +408,7 @@ TEST_F(SourcesTest, DebugPortIsRemadeWhenItsSettingChanges) {
 }
 
 TEST_F(SourcesTest, ConsumersComeAndGo) {
-  AddSource("1", "race.rss", "-2,127.0.0.1,0");
+  AddSource("1", "race.rss", ListenSpec());
   Make();
   const int client = ConnectClient(0);
   sources->RemoveConsumer(this);
@@ -415,3 +424,158 @@ TEST_F(SourcesTest, ConsumersComeAndGo) {
 }
 
 }  // namespace
+
+TEST_F(SourcesTest, APassTakesItsBudgetAndTheRestFollowsInOrder) {
+  AddSource("1", "race.rss", ListenSpec(), "Pool");
+  Make();
+  const int client = ConnectClient(0);
+  // Far more than one pass may take: 24 characters a packet.
+  constexpr int kPackets = 12000;
+  std::string burst;
+  for (int i = 0; i < kPackets; ++i)
+    burst += Packet(static_cast<char>('0' + i % 10), "N" + std::to_string(i));
+  std::thread sender([&] { EXPECT_TRUE(Loopback::SendAll(client, burst)); });
+  size_t mostInOnePass = 0;
+  const auto deadline = std::chrono::steady_clock::now() + 20s;
+  while (packets.size() < static_cast<size_t>(kPackets) &&
+         std::chrono::steady_clock::now() < deadline) {
+    const size_t before = packets.size();
+    sources->Poll();
+    mostInOnePass = std::max(mostInOnePass, packets.size() - before);
+  }
+  sender.join();
+  ASSERT_EQ(packets.size(), static_cast<size_t>(kPackets));
+  for (int i = 0; i < kPackets; i += 997) EXPECT_EQ(packets[i].name, "N" + std::to_string(i));
+  EXPECT_LE(mostInOnePass, static_cast<size_t>(TSource::kPassChars / 24 + 1));
+  close(client);
+}
+
+TEST_F(SourcesTest, ACommandEndsThePassAndTheRestIsDueAtOnce) {
+  AddSource("1", "race.rss", ListenSpec(), "Pool");
+  Make();
+  const int client = ConnectClient(0);
+  ASSERT_TRUE(Loopback::SendAll(client, "A=1\nB=2\n"));
+  ASSERT_TRUE(PollUntil([&] { return commands.size() == 1; }));
+  // The second line is read already: the loop must not sleep on the port.
+  KWaitSet set;
+  sources->CollectWaits(set);
+  EXPECT_EQ(set.TimeoutMs(KWaitSet::NowMs()), 0);
+  sources->Poll();
+  ASSERT_EQ(commands.size(), 2u);
+  EXPECT_EQ(commands[1].second, "B=2");
+  // Nothing left: the loop sleeps on the connection and the debug port only.
+  set.Clear();
+  sources->CollectWaits(set);
+  EXPECT_EQ(set.TimeoutMs(KWaitSet::NowMs()), -1);
+  EXPECT_FALSE(set.Descriptors().empty());
+  close(client);
+}
+
+namespace {
+
+// 82 bytes on the wire: STX, "R", a lane, a 78-character name and ETX.
+std::string LongPacket(int n) {
+  std::string name = "Runner " + std::to_string(n);
+  name.resize(78, '.');
+  return std::string("\x02R") + static_cast<char>('0' + n % 10) + name + "\x03";
+}
+
+const char kLongScript[] =
+    ";;Result\n"
+    "header=\\02R,length=2\n"
+    "trailer=\\03,length=1\n"
+    "textfield=Lane,length=1\n"
+    "textfield=Name,length=78\n";
+
+}  // namespace
+
+TEST_F(SourcesTest, DebugEchoKeepsUpWithAThousandPacketsASecond) {
+  std::ofstream(home.File("long.rss")) << kLongScript;
+  AddSource("1", "long.rss", ListenSpec(), "Pool");
+  root.LookupString(u"\\Sources\\DebugPort")->Assign(KString(ListenSpec().c_str()));
+  Make();
+  const int debug = Loopback::Connect(DebugPortNumber());
+  ASSERT_GE(debug, 0);
+  ASSERT_TRUE(PollUntil([&] { return sources->DebugActive(); }));
+  int writes = 0;
+  sources->DebugPort()->Stream()->SetWriteObserver([&](const uint8_t*, int) { ++writes; });
+  const int pool = ConnectClient(0);
+  constexpr int kPackets = 2000;
+  std::atomic<int> events{0};
+  std::atomic<bool> stop{false};
+  std::thread reader([&] {
+    std::string tail;
+    while (!stop && events < kPackets) {
+      pollfd waiting{debug, POLLIN, 0};
+      if (poll(&waiting, 1, 20) <= 0) continue;
+      char block[65536];
+      const ssize_t got = recv(debug, block, sizeof block, 0);
+      if (got <= 0) return;
+      tail.append(block, static_cast<size_t>(got));
+      for (size_t at = tail.find("BDY TRL}"); at != std::string::npos;
+           at = tail.find("BDY TRL}", at + 1)) {
+        ++events;
+      }
+      tail.erase(0, tail.size() > 8 ? tail.size() - 8 : 0);
+    }
+  });
+  std::atomic<bool> sent{false};
+  std::thread sender([&] {
+    // Ten packets every 10 ms: a thousand a second.
+    for (int i = 0; i < kPackets; i += 10) {
+      std::string ten;
+      for (int k = i; k < i + 10; ++k) ten += LongPacket(k);
+      EXPECT_TRUE(Loopback::SendAll(pool, ten));
+      std::this_thread::sleep_for(10ms);
+    }
+    sent = true;
+  });
+  int passes = 0;
+  const auto deadline = std::chrono::steady_clock::now() + 60s;
+  while ((!sent || events < kPackets) && std::chrono::steady_clock::now() < deadline) {
+    sources->Poll();
+    ++passes;
+    pollfd none{};
+    poll(&none, 0, 1);
+  }
+  stop = true;
+  sender.join();
+  reader.join();
+  EXPECT_EQ(static_cast<int>(packets.size()), kPackets);
+  EXPECT_EQ(events.load(), kPackets);
+  EXPECT_EQ(sources->DebugPort()->Dropped(), 0);
+  // One write a pass at most, however many bytes it echoed.
+  EXPECT_LE(writes, passes);
+  close(pool);
+  close(debug);
+}
+
+TEST_F(SourcesTest, ASlowDebugReaderLosesEchoButNeverHoldsUpTheSources) {
+  std::ofstream(home.File("long.rss")) << kLongScript;
+  AddSource("1", "long.rss", ListenSpec(), "Pool");
+  root.LookupString(u"\\Sources\\DebugPort")->Assign(KString(ListenSpec().c_str()));
+  Make();
+  // Connected, never reading.
+  const int debug = Loopback::Connect(DebugPortNumber());
+  ASSERT_GE(debug, 0);
+  ASSERT_TRUE(PollUntil([&] { return sources->DebugActive(); }));
+  const int pool = ConnectClient(0);
+  constexpr int kPackets = 40000;  // some 3 MiB, several times the echo the socket holds
+  std::string burst;
+  for (int i = 0; i < kPackets; ++i) burst += LongPacket(i);
+  std::thread sender([&] { EXPECT_TRUE(Loopback::SendAll(pool, burst)); });
+  auto longest = std::chrono::steady_clock::duration::zero();
+  const auto deadline = std::chrono::steady_clock::now() + 60s;
+  while (packets.size() < static_cast<size_t>(kPackets) &&
+         std::chrono::steady_clock::now() < deadline) {
+    const auto start = std::chrono::steady_clock::now();
+    sources->Poll();
+    longest = std::max(longest, std::chrono::steady_clock::now() - start);
+  }
+  sender.join();
+  EXPECT_EQ(static_cast<int>(packets.size()), kPackets);
+  EXPECT_GT(sources->DebugPort()->Dropped(), 0);
+  EXPECT_LT(longest, 2s);
+  close(pool);
+  close(debug);
+}

@@ -7,9 +7,9 @@
 #include <fstream>
 #include <string>
 
-#include "ports/k_capture_file.h"
-#include "base/k_file.h"
 #include "base/k_buffered_file.h"
+#include "base/k_file.h"
+#include "ports/k_capture_file.h"
 #include "tests/base/temp_dir.h"
 #include "tests/render/image_test_support.h"
 
@@ -55,7 +55,9 @@ class RenderCli : public ::testing::Test {
     KBufferedFile file(KString(dir_.Path() + "/feed.tvcap"), 4096);
     file.Open(KFile::kWrite, KFile::kOpenOrCreate);
     KCapture::Writer writer(file);
-    const std::string title = "\x02N" "Heat 1    \x03";
+    const std::string title =
+        "\x02N"
+        "Heat 1    \x03";
     const std::string trigger = "Command=Trigger;Name=Go\n";
     writer.Add(1000000, reinterpret_cast<const uint8_t*>(title.data()), int(title.size()));
     writer.Add(2000000, reinterpret_cast<const uint8_t*>(trigger.data()), int(trigger.size()));
@@ -67,8 +69,8 @@ class RenderCli : public ::testing::Test {
     const std::string png = dir_.Path() + "/out.png";
     const std::string ppm = dir_.Path() + "/out.ppm";
     std::remove(png.c_str());
-    result.status = RunCli("render " + Layout() + " --home " + dir_.Path() + " --out " + png +
-                           " " + options);
+    result.status =
+        RunCli("render " + Layout() + " --home " + dir_.Path() + " --out " + png + " " + options);
     if (result.status == 0 && image_test::RunTool("convert " + png + " " + ppm)) {
       image_test::ReadPnm(ppm, result.picture);
     }

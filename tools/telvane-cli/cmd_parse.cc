@@ -74,18 +74,20 @@ class CliSource : public TFieldsOwner, public TDebugEvents {
   TDefinitionIndex index;
 };
 
-bool ReadInput(const std::string& path, std::vector<uint8_t>& bytes) {
-  if (path == "-") {
-    bytes.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
-    return true;
+// The input read as it comes, so a capture of any size (or an endless pipe)
+// is parsed in constant memory.
+class InputStream : public KStream {
+ public:
+  explicit InputStream(std::streambuf* buffer) : buffer_(buffer) {}
+  bool IsOpen() const override { return buffer_ != nullptr; }
+  void Read(void* bytes, int count) override {
+    const std::streamsize got = buffer_ ? buffer_->sgetn(static_cast<char*>(bytes), count) : 0;
+    if (got < count) throw KXStream(KErrors::kFileRead, static_cast<int32_t>(got));
   }
-  std::error_code error;
-  if (std::filesystem::is_directory(path, error)) return false;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return !in.bad();
-}
+
+ private:
+  std::streambuf* buffer_;
+};
 
 int Run() {
   KRegistry registry(KDefaultSettings::Table());
@@ -112,12 +114,20 @@ int Run() {
   }
   TScriptReader(processor, settings.packetBufferSize).Load(source.definitions, &source, script);
 
-  std::vector<uint8_t> bytes;
-  if (!ReadInput(options.input, bytes)) {
-    std::cerr << "telvane-cli parse: cannot read input " << options.input << "\n";
-    return 1;
+  std::ifstream file;
+  std::streambuf* input = std::cin.rdbuf();
+  if (options.input != "-") {
+    std::error_code error;
+    if (!std::filesystem::is_directory(options.input, error)) {
+      file.open(options.input, std::ios::binary);
+    }
+    if (!file.is_open()) {
+      std::cerr << "telvane-cli parse: cannot read input " << options.input << "\n";
+      return 1;
+    }
+    input = file.rdbuf();
   }
-  KMemoryStream feed(std::move(bytes));
+  InputStream feed(input);
   static const int kEncodings[] = {KStream::kEncoding8Bit, KStream::kEncoding16Bit,
                                    KStream::kEncodingMultiByte};
   feed.SetReadEncoding(kEncodings[options.charMode]);

@@ -171,7 +171,9 @@ int Run() {
   if (!CliWritePng(options.out, surface.Width(), surface.Height(), surface.Pixels(), error)) {
     return Fail(error);
   }
-  std::cout << nlohmann::json{{"out", options.out}, {"width", width}, {"height", height},
+  std::cout << nlohmann::json{{"out", options.out},
+                              {"width", width},
+                              {"height", height},
                               {"objects", layout.ObjectCount()}}
                    .dump()
             << "\n";
@@ -189,7 +191,8 @@ CLI::App* Add(CLI::App& app) {
   sub->add_option("--feed", options.feed, "captured feed (*.tvcap) played into the layout");
   sub->add_option("--at", options.atMs, "stop the feed at this many milliseconds")
       ->check(CLI::NonNegativeNumber);
-  sub->add_option("--home", options.home, "folder with the sport fonts (default $TELVANE_HOME or .)");
+  sub->add_option("--home", options.home,
+                  "folder with the sport fonts (default $TELVANE_HOME or .)");
   sub->add_option("--profile", options.profile, "settings file applied over the defaults");
   sub->add_option("--out", options.out, "PNG file to write")->required();
   return sub;

@@ -2,6 +2,7 @@
 // port with its recorded timing, as a timing console would.
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -29,17 +30,47 @@ struct Options {
   std::vector<std::string> devices;
 } options;
 
+// Playback between a thousand times slower and faster; rates from one byte
+// a second to a gigabyte. Outside these the timing arithmetic means nothing.
+constexpr double kMinSpeed = 0.001;
+constexpr double kMaxSpeed = 1000;
+constexpr double kMinRate = 1;
+constexpr double kMaxRate = 1e9;
+
+// A finite number within [low, high]; NaN and infinities fail, which the
+// usual range checks let through.
+CLI::Validator FiniteRange(double low, double high) {
+  return CLI::Validator(
+      [low, high](std::string& text) -> std::string {
+        double value = 0;
+        try {
+          size_t used = 0;
+          value = std::stod(text, &used);
+          if (used != text.size()) return "not a number: " + text;
+        } catch (const std::exception&) {
+          return "not a number: " + text;
+        }
+        if (!std::isfinite(value) || value < low || value > high) {
+          return "must lie between " + std::to_string(low) + " and " + std::to_string(high);
+        }
+        return {};
+      },
+      "FINITE in [" + std::to_string(low) + "," + std::to_string(high) + "]");
+}
+
 CLI::App* Add(CLI::App& app) {
+  options = Options{};  // the tool may be run more than once in one process
   auto* sub = app.add_subcommand("send", "Play a capture or a byte file to a port with its timing");
   sub->add_option("spec", options.spec, "Port specification, e.g. -1,127.0.0.1,2000")->required();
   sub->add_option("file", options.file, "Capture file, or any file of plain bytes")->required();
   sub->add_option("--speed", options.speed, "Playback speed factor (2 = twice as fast)")
-      ->check(CLI::PositiveNumber);
+      ->check(FiniteRange(kMinSpeed, kMaxSpeed));
   sub->add_option("--rate", options.rate, "Bytes per second for a plain byte file")
-      ->check(CLI::PositiveNumber);
+      ->check(FiniteRange(kMinRate, kMaxRate));
   sub->add_flag("--loop", options.loop, "Start again at the end until stopped");
   sub->add_option("--wait-seconds", options.waitSeconds,
-                  "Give up when the port is not open within this long (default: wait for ever)");
+                  "Give up when the port is not open within this long (default: wait for ever)")
+      ->check(FiniteRange(0, 1e9));
   sub->add_option("--device", options.devices, "COM port device, N=PATH (repeatable)");
   return sub;
 }
@@ -68,6 +99,18 @@ std::vector<KCapture::Chunk> LoadChunks(const std::vector<uint8_t>& bytes, bool&
 }
 
 using Clock = std::chrono::steady_clock;
+
+// Sleeps until `due` in short steps, so SIGINT or SIGTERM ends even an hour's
+// gap in a capture at once; false when asked to stop.
+bool SleepUntil(Clock::time_point due) {
+  for (;;) {
+    if (CliStopRequested()) return false;
+    const auto now = Clock::now();
+    if (now >= due) return true;
+    std::this_thread::sleep_for(
+        std::min<Clock::duration>(due - now, std::chrono::milliseconds(20)));
+  }
+}
 
 // Waits for a connection (a listener waits for the program to connect).
 bool WaitOpen(CliPort& port, Clock::time_point giveUp) {
@@ -114,11 +157,12 @@ int Run() {
   do {
     const Clock::time_point start = Clock::now();
     for (const KCapture::Chunk& chunk : chunks) {
+      // Held to a year: a damaged time stamp must not overflow the clock.
+      const double offsetUs =
+          std::min(static_cast<double>(std::max<int64_t>(chunk.atUs, 0)) / options.speed, 3.2e13);
       const auto due = start + std::chrono::duration_cast<Clock::duration>(
-                                   std::chrono::duration<double, std::micro>(
-                                       static_cast<double>(chunk.atUs) / options.speed));
-      std::this_thread::sleep_until(due);
-      if (CliStopRequested()) break;
+                                   std::chrono::duration<double, std::micro>(offsetUs));
+      if (!SleepUntil(due)) break;
       if (chunk.bytes.empty()) continue;
       try {
         port.Stream().Write(chunk.bytes.data(), static_cast<int>(chunk.bytes.size()));

@@ -1,0 +1,131 @@
+// The indexed feed must cut exactly what feeding every definition every
+// character cuts: the same packets, fields, debug events and command lines,
+// over the demo race and over random traffic aimed at the tricky headers.
+#include "sources/t_packet_definitions.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "base/k_buffered_file.h"
+#include "ports/k_capture_file.h"
+#include "recording_source.h"
+#include "sources/t_field_string_processor.h"
+#include "sources/t_script_reader.h"
+
+namespace {
+
+const std::string kDemo =
+    (std::filesystem::path(TELVANE_TEST_DATA).parent_path().parent_path() / "assets" / "demo")
+        .string();
+
+std::string ReadAll(const std::string& path) {
+  KBufferedFile file(KString(path.c_str()), 4096);
+  file.Open(KFile::kRead, KFile::kOpenExisting);
+  std::string bytes;
+  while (file.HasMore()) bytes += static_cast<char>(file.ReadChar());
+  return bytes;
+}
+
+std::string DemoCapture() {
+  KBufferedFile file(KString((kDemo + "/demo-race.tvcap").c_str()), 4096);
+  file.Open(KFile::kRead, KFile::kOpenExisting);
+  KCapture::Reader reader(file);
+  KCapture::Chunk chunk;
+  std::string bytes;
+  while (reader.Next(chunk)) bytes.append(chunk.bytes.begin(), chunk.bytes.end());
+  return bytes;
+}
+
+// What the cutter did before the index: every definition sees every character.
+void FeedEveryDefinition(RecordingSource& source, std::u16string_view text) {
+  for (const char16_t ch : text) {
+    bool traffic = false;
+    for (TFields* fields : source.definitions.List().Items<TFields>()) {
+      const bool before = fields->InPacket();
+      fields->Feed(ch);
+      traffic = traffic || before || fields->InPacket();
+    }
+    if (traffic) {
+      source.collector.Reset();
+    } else {
+      KString command;
+      if (source.collector.Feed(ch, command)) source.commands.push_back(command.ToUtf8());
+    }
+  }
+}
+
+void ExpectSameCut(const std::u16string& script, int bufferSize, const std::u16string& feed) {
+  TFieldStringProcessor indexedProcessor;
+  TFieldStringProcessor referenceProcessor;
+  RecordingSource indexed;
+  RecordingSource reference;
+  indexed.debugActive = reference.debugActive = true;
+  TScriptReader(indexedProcessor, bufferSize).LoadText(indexed.definitions, &indexed, script);
+  TScriptReader(referenceProcessor, bufferSize).LoadText(reference.definitions, &reference, script);
+  // Fed in uneven pieces, as passes would.
+  for (size_t at = 0; at < feed.size(); at += 1000) {
+    const std::u16string_view piece = std::u16string_view(feed).substr(at, 1000);
+    indexed.Feed(piece);
+    FeedEveryDefinition(reference, piece);
+  }
+  ASSERT_GT(reference.packets.size(), 10u) << "the feed must exercise the cutter";
+  ASSERT_EQ(indexed.packets.size(), reference.packets.size());
+  for (size_t i = 0; i < reference.packets.size(); ++i) {
+    const RecordingSource::Packet& want = reference.packets[i];
+    const RecordingSource::Packet& got = indexed.packets[i];
+    ASSERT_EQ(got.definition, want.definition) << "packet " << i;
+    ASSERT_EQ(got.fields.size(), want.fields.size());
+    for (size_t f = 0; f < want.fields.size(); ++f) {
+      EXPECT_EQ(got.fields[f].value, want.fields[f].value) << "packet " << i << " field " << f;
+      EXPECT_EQ(got.fields[f].matched, want.fields[f].matched);
+    }
+  }
+  EXPECT_EQ(indexed.events, reference.events);
+  EXPECT_EQ(indexed.commands, reference.commands);
+}
+
+TEST(TPacketDefinitions, DemoRaceCutsAsBeforeTheIndex) {
+  const std::string script = ReadAll(kDemo + "/Chronvale.rss");
+  const std::string capture = DemoCapture();
+  ASSERT_GT(capture.size(), 1000u);
+  KString scriptText = KString::FromLatin1(script);
+  // The script file has CR LF line ends; the reader takes LF lines.
+  std::u16string lines;
+  for (const char16_t ch : scriptText.View()) {
+    if (ch != u'\r') lines += ch;
+  }
+  ExpectSameCut(lines, 32767, std::u16string(KString::FromLatin1(capture).View()));
+}
+
+TEST(TPacketDefinitions, RandomTrafficCutsAsBeforeTheIndex) {
+  // Headers that overlap themselves and each other, one with a process
+  // string, one without a length, one longer than the buffer, one above
+  // the indexed range, a body length, and enough definitions for two words.
+  std::u16string script =
+      u";;ABA\nheader=ABA,length=3\ntrailer=Z,length=1\ntextfield=F,stop=\\2c\n"
+      u";;AB\nheader=AB,length=2\nbodylength=3\ntextfield=F,length=2\n"
+      u";;Proc\nheader=BA,length=2,process=%s\ntrailer=Z,length=1\ntextfield=F,length=1\n"
+      u";;NoLength\nheader=A\ntrailer=Z,length=1\ntextfield=F,length=1\n"
+      u";;Long\nheader=ABABABABAB,length=10\ntrailer=Z,length=1\ntextfield=F,length=1\n"
+      u";;Wide\nheader=\u0101A,length=2\ntrailer=Z,length=1\ntextfield=F,length=1\n"
+      u";;Same1\nheader=\\02R,length=2\ntrailer=\\03,length=1\ntextfield=F,stop=\\2c\n"
+      u";;Same2\nheader=\\02R,length=2\ntrailer=\\03,length=1\ntextfield=G,length=2\n";
+  for (int i = 0; i < 70; ++i) {
+    script +=
+        u";;Many" + std::u16string(1, static_cast<char16_t>(u'a' + i % 26)) + u"\nheader=\\02";
+    script += static_cast<char16_t>(u'a' + i % 26);
+    script += u",length=2\ntrailer=\\03,length=1\ntextfield=F,stop=\\2c\n";
+  }
+  const char16_t alphabet[] = {u'A', u'B', u'Z',  u',', u'\x02',   u'\x03', u'R',
+                               u'a', u'b', u'\n', u'x', u'\u0101', u'c'};
+  std::mt19937 random(4242);
+  std::u16string feed;
+  for (int i = 0; i < 100000; ++i) feed += alphabet[random() % (sizeof alphabet / 2)];
+  ExpectSameCut(script, 8, feed);
+}
+
+}  // namespace
