@@ -226,6 +226,26 @@ void TBitmapObject::ResetAnimation() {
   if (bitmaps_) currentFrame_ = Backwards() ? bitmaps_->Last() : bitmaps_->First();
 }
 
+bool TBitmapObject::Animating() const {
+  if (!IsVisible() || !bitmaps_ || bitmaps_->Count() < 2 || currentFrame_ == nullptr) return false;
+  const int limit = bitmaps_->LoopCount();
+  return limit <= 0 || loopsDone_ < limit;
+}
+
+int TBitmapObject::MillisecondsToNextStep(uint32_t now) const {
+  if (!IsVisible() || !bitmaps_ || bitmaps_->Count() < 2 || currentFrame_ == nullptr) {
+    // A hidden animation waits for one tick to start it over.
+    const KBitmap* start =
+        bitmaps_ ? (Backwards() ? bitmaps_->Last() : bitmaps_->First()) : nullptr;
+    const bool reset = nextFrameTime_ == 0 && loopsDone_ == 0 && currentFrame_ == start;
+    return reset ? -1 : 0;
+  }
+  if (!Animating()) return -1;
+  // Unscheduled, the next tick schedules the frame.
+  if (nextFrameTime_ == 0) return 0;
+  return std::max(0, static_cast<int>(static_cast<int32_t>(nextFrameTime_ - now)));
+}
+
 void TBitmapObject::AnimationStep() {
   if (!IsVisible() || !bitmaps_ || bitmaps_->Count() < 2 || currentFrame_ == nullptr) {
     ResetAnimation();

@@ -39,6 +39,7 @@ class TBitmapObject : public TLayoutObject {
   bool CanStretch() const override { return true; }
   bool SetDynamic(bool on) override;
   void Tick() override { AnimationStep(); }
+  int MillisecondsToNextStep(uint32_t now) const override;
   void SetValue(const TField* field) override;
   void Draw(TDisplay& display) override;
   void Store(KStream& stream) const override;
@@ -77,6 +78,8 @@ class TBitmapObject : public TLayoutObject {
  private:
   bool Stretches() const { return StretchMode() != kStretchNone; }
   bool Backwards() const { return speed_ < 0; }
+  // Visible, with several frames to show and loops left to play.
+  bool Animating() const;
   // A dynamic object's file is its pattern formatted with its value; true
   // when that loaded or dropped a picture.
   bool RebuildDynamicFile();

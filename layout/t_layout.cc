@@ -171,6 +171,8 @@ int TLayout::MillisecondsToNextTick() const {
   int next = -1;
   for (KListItem* item : state_->objects.Items()) {
     const TLayoutObject* object = AsObject(item);
+    const int step = object->MillisecondsToNextStep(now);
+    if (step >= 0) next = next < 0 ? step : std::min(next, step);
     // 0 is no trigger and 1 an untimed one; only timed ones expire.
     if (object->TriggerTime() <= 0 || object->TriggerDeadline() <= 1) continue;
     const int left =

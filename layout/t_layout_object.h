@@ -68,6 +68,9 @@ class TLayoutObject : public KMessageObject, public KListItem {
   // The display's periodic tick, after the triggers were evaluated: what
   // moves by itself (animations) takes its next step.
   virtual void Tick() {}
+  // Milliseconds from `now` until Tick has a step to take (0: at once), or
+  // -1 when nothing moves; lets the event loop sleep until then.
+  virtual int MillisecondsToNextStep(uint32_t /*now*/) const { return -1; }
   virtual void ClearValue();
   // `definitionIndex` numbers the packet's definition among all sources (-1
   // when unknown).

@@ -286,11 +286,33 @@ TEST_F(BitmapObjectTest, ALoopLimitStopsOnTheLastFrame) {
   EXPECT_EQ(bitmap->LoopsDone(), 2);
   EXPECT_EQ(bitmap->NextFrameTime(), 0u);
 
-  // Hiding the object starts the animation over.
+  // Finished, it gives the event loop no reason to wake.
+  EXPECT_EQ(layout_.MillisecondsToNextTick(), -1);
+
+  // Hiding the object starts the animation over at the next tick.
   bitmap->SetTrigger(KString("Show"));
+  EXPECT_EQ(layout_.MillisecondsToNextTick(), 0);
   Tick(0);
   EXPECT_EQ(bitmap->CurrentFrameIndex(), 0);
   EXPECT_EQ(bitmap->LoopsDone(), 0);
+  EXPECT_EQ(layout_.MillisecondsToNextTick(), -1);
+}
+
+TEST_F(BitmapObjectTest, TheEventLoopWakesForTheNextFrame) {
+  WriteGif(Home("anim.gif"), {10, 10});
+  TBitmapObject* bitmap = NewBitmap();
+  EXPECT_EQ(layout_.MillisecondsToNextTick(), -1);
+  bitmap->SetFile(KString("anim.gif"));
+  EXPECT_EQ(layout_.MillisecondsToNextTick(), 0);  // to schedule the first frame
+  Tick(0);
+  EXPECT_EQ(layout_.MillisecondsToNextTick(), 100);
+  Tick(40);
+  EXPECT_EQ(layout_.MillisecondsToNextTick(), 60);
+  // A timed trigger due earlier comes first.
+  bitmap->SetTrigger(KString("Show"));
+  bitmap->SetTriggerTime(20);
+  bitmap->OnTrigger(TTrigger(KString("Show"), TTrigger::kOn));
+  EXPECT_EQ(layout_.MillisecondsToNextTick(), 20);
 }
 
 TEST_F(BitmapObjectTest, CopiesUndoAndLoadingReadThePictureAgain) {
