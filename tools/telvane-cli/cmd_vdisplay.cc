@@ -81,6 +81,10 @@ int Run() {
   // Pictures named without a folder are read from the home.
   TLayoutServices& services = TLayoutServices::Get();
   services.ReadSettings(registry, KString(std::string_view(home + "/telvane")));
+  // The services keep the settings tree, which ends with this run.
+  struct Forget {
+    ~Forget() { TLayoutServices::Get().Reset(); }
+  } forget;
 
   KVideoDisplay display;
   display.SetCanvas(width, height, options.rotate);
