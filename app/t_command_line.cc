@@ -68,6 +68,14 @@ TCommandLine::Request TCommandLine::Check(KString& error) const {
       continue;
     }
     if (argument.StartsWith(u"--home=")) continue;
+    if (argument == KString(u"--snapshot")) {
+      if (++i >= arguments_.size()) {
+        error = KString(u"--snapshot needs a file");
+        return kBadArgument;
+      }
+      continue;
+    }
+    if (argument.StartsWith(u"--snapshot=")) continue;
     bool known = false;
     for (const ToolkitOption& option : kToolkitOptions) {
       if (argument.View() == option.name) {
@@ -85,9 +93,13 @@ TCommandLine::Request TCommandLine::Check(KString& error) const {
 }
 
 const char* TCommandLine::Usage() {
-  return "Usage: telvane [--home FOLDER] [-noserialport] [toolkit options]\n"
+  return "Usage: telvane [--home FOLDER] [--snapshot FILE.png[,MS]] [-noserialport]\n"
+         "               [toolkit options]\n"
          "  --home FOLDER    the folder of the profile, log and scripts (default: the\n"
          "                   program's own, or $TELVANE_HOME)\n"
+         "  --snapshot FILE.png[,MS]\n"
+         "                   write the display window's picture to FILE every MS\n"
+         "                   milliseconds (default 1000)\n"
          "  -noserialport    do not look for serial ports\n"
          "  --help           show this text and end\n"
          "  --version        show the version and end\n";

@@ -87,6 +87,10 @@ TEST(TCommandLineCheck, KnownArgumentsRunAndOthersAreRefused) {
   EXPECT_EQ(error, "--home needs a folder");
   // The value of an option is not taken for an option itself.
   EXPECT_EQ(CheckOf({"--home", "--version"}), TCommandLine::kRun);
+  EXPECT_EQ(CheckOf({"--snapshot", "/tmp/d.png,500", "--home", "/tmp/x"}), TCommandLine::kRun);
+  EXPECT_EQ(CheckOf({"--snapshot=/tmp/d.png"}), TCommandLine::kRun);
+  EXPECT_EQ(CheckOf({"--snapshot"}, &error), TCommandLine::kBadArgument);
+  EXPECT_EQ(error, "--snapshot needs a file");
 }
 
 }  // namespace
