@@ -49,7 +49,7 @@ class KSocket : public KStream {
   // when the first send failed for a reason other than a full buffer.
   int SendSome(const uint8_t* bytes, int count, int timeoutMs, const void* to, unsigned toLength);
   static uint32_t BoundAddress(int fd);
-  // A specification this kind cannot open on, with the reason, for the log.
+  // Port text this kind cannot open on, with the reason, for the log.
   static void LogRefused(const KString& spec, const KString& reason);
 
   int fd_ = -1;

@@ -7,12 +7,12 @@
 #include "ports/k_socket.h"
 
 // A UDP port: receives on its port and sends the collected output, at each
-// flush, as datagrams to address:port. It binds the address the
-// specification names when that is one of this machine's (another
+// flush, as datagrams to address:port. It binds the address its
+// port text names when that is one of this machine's (another
 // machine's address is where datagrams go; it then receives on every local
 // address); an empty address receives on every address (the loopback
 // address with EmptyIsLoopback) and sends nowhere. Broadcast is allowed
-// only towards a broadcast address named in the specification. Datagrams
+// only towards a broadcast address named in the port text. Datagrams
 // are received whole, up to the 64 KiB a datagram can hold, and datagram
 // boundaries are invisible to the reader; the socket's own datagrams
 // coming back are dropped.

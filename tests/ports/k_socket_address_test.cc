@@ -58,7 +58,7 @@ class SocketAddressTest : public ::testing::Test {
   bool opened_ = false;
 };
 
-TEST_F(SocketAddressTest, ListenersBindWhatTheSpecificationNames) {
+TEST_F(SocketAddressTest, ListenersBindWhatThePortTextNames) {
   auto port = Open(sources_, "-2,127.0.0.1," + Port());
   ASSERT_TRUE(opened_);
   EXPECT_EQ(Bound(*port), kLoopback);

@@ -120,7 +120,13 @@ bool Feed(TLayout& layout, KRegistry& registry, uint32_t& nowMs, std::string& er
   return true;
 }
 
+// The layout services take this run's settings; they must not outlive it.
+struct ServicesReset {
+  ~ServicesReset() { TLayoutServices::Get().Reset(); }
+};
+
 int Run() {
+  const ServicesReset reset;
   int width = 0;
   int height = 0;
   char tail = 0;
@@ -167,7 +173,6 @@ int Run() {
   display.SetLayout(&layout, -1);
   display.Redraw();
   display.SetLayout(nullptr, -1);
-  services.SetClock({});
   if (!CliWritePng(options.out, surface.Width(), surface.Height(), surface.Pixels(), error)) {
     return Fail(error);
   }
