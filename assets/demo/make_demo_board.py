@@ -17,15 +17,18 @@ WIDTH, HEIGHT, FRAMES = 96, 64, 8
 
 # The Board layout on a 640 x 480 display: the wave at the top left, the
 # event title beside it, and a video display for the results page the
-# console sends as a "Video Display Data" field.
+# console sends as a "Video Display Data" field. The board ends above the
+# corner logo (y 403 on 640 x 480) and is 9 rows of 34 pixels high, so that
+# a 19 x 9 grid covers it without a stripe of unused rows.
 LAYOUT = {
+    "counter": 3,
     "background": "#101828",
     "objects": [
-        {"class": "TBitmapObject", "x": 16, "y": 16, "width": WIDTH, "height": HEIGHT, "flags": 0,
+        {"class": "TBitmapObject", "id": 1, "x": 16, "y": 16, "width": WIDTH, "height": HEIGHT, "flags": 0,
          "file": "demo-wave.gif", "blackTransparent": True, "speed": 100},
-        {"class": "TTextObject", "x": 128, "y": 28, "width": 496, "height": 40, "flags": 1,
+        {"class": "TTextObject", "id": 2, "x": 128, "y": 28, "width": 496, "height": 40, "flags": 1,
          "field": "Title", "text": "%s", "font": {"name": "DejaVu Sans", "size": 40}},
-        {"class": "TVideoDisplayObject", "x": 16, "y": 96, "width": 608, "height": 368,
+        {"class": "TVideoDisplayObject", "id": 3, "x": 16, "y": 88, "width": 608, "height": 306,
          "flags": 1, "field": "Video Display Data", "blackTransparent": False},
     ],
 }
@@ -48,7 +51,10 @@ def frame(index, path):
               f"line {head_x},{30} {hand_x:.1f},{hand_y:.1f}",
               "-stroke", "none", "-fill", "#FFD700", "-draw",
               f"circle {head_x},{28} {head_x + 5},{28}"]
-    subprocess.run(["convert", "-size", f"{WIDTH}x{HEIGHT}", "xc:black", *draws, path], check=True)
+    # Without anti-aliasing: a frame holds its four colours and nothing
+    # near black, which would show as a dark fringe where black is transparent.
+    subprocess.run(["convert", "-size", f"{WIDTH}x{HEIGHT}", "xc:black", "+antialias", *draws,
+                    path], check=True)
 
 
 def main():
@@ -59,8 +65,10 @@ def main():
         for i in range(FRAMES):
             frames.append(os.path.join(work, f"frame{i}.png"))
             frame(i, frames[-1])
-        # 12 hundredths a frame, for ever; plain full frames, no transparency.
-        subprocess.run(["convert", "-delay", "12", "-loop", "0", *frames, "-colors", "16",
+        # 12 hundredths a frame, for ever; plain full frames, no transparency,
+        # and no colour reduction: it once turned the black of some frames
+        # into (0, 0, 1), which is not transparent.
+        subprocess.run(["convert", "-delay", "12", "-loop", "0", *frames,
                         os.path.join(HERE, "demo-wave.gif")], check=True)
         layout = os.path.join(work, "Board.json")
         with open(layout, "w") as out:

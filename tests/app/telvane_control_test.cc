@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -24,6 +25,7 @@
 #include "layout/t_layout_object.h"
 #include "layout/t_layout_services.h"
 #include "ports/k_command_server.h"
+#include "sources/t_source_command.h"
 #include "test_home.h"
 
 #include "tests/support/free_port.h"
@@ -250,7 +252,7 @@ TEST(TelvaneControl, DemoLayoutsMatchTheDemoScriptAndFeed) {
   const std::string feed = TestHome::ReadFile(demo + "demo-race.tvcap");
   const std::string profile = TestHome::ReadFile(demo + "telvane.cfg");
   std::vector<std::string> triggers;
-  for (const char* name : {"Start", "Results"}) {
+  for (const char* name : {"Start", "Results", "Board"}) {
     TLayout layout;
     KFile file(KString((demo + name + ".tln").c_str()));
     ASSERT_EQ(layout.Load(file, TLayout::kLoadContent), 0) << name;
@@ -273,4 +275,58 @@ TEST(TelvaneControl, DemoLayoutsMatchTheDemoScriptAndFeed) {
     EXPECT_NE(feed.find("Command=Trigger;Name=" + trigger), std::string::npos) << trigger;
   EXPECT_EQ(triggers, (std::vector<std::string>{"Go", "Podium"}));
   EXPECT_NE(profile.find("\\Layout\\RestoreOpen:Int=3"), std::string::npos);
+}
+
+// Played over and over, the demo feed must find every layout as it did the
+// first time. A trigger without a time of its own stays on through Clear=1
+// and reaches only the layout on the display, so one the feed turns on has
+// to be turned off again before the feed moves away from that layout.
+TEST(TelvaneControl, TheDemoFeedFindsItsLayoutsAsBeforeWhenItLoops) {
+  const std::string demo = std::string(TELVANE_TEST_DATA) + "/../../assets/demo/";
+  std::set<std::string> untimed;  // "layout/trigger"
+  for (const char* name : {"Start", "Results", "Board"}) {
+    TLayout layout;
+    KFile file(KString((demo + name + ".tln").c_str()));
+    ASSERT_EQ(layout.Load(file, TLayout::kLoadContent), 0) << name;
+    for (const TLayoutObject* object = layout.NextObject(nullptr); object;
+         object = layout.NextObject(object)) {
+      if (!object->TriggerName().IsEmpty() && object->TriggerTime() == 0)
+        untimed.insert(std::string(name) + "/" + object->TriggerName().ToUtf8());
+    }
+  }
+  ASSERT_FALSE(untimed.empty());
+  // The command lines in the order sent; the bare LFs only repeat them.
+  std::vector<std::string> lines;
+  const std::string feed = TestHome::ReadFile(demo + "demo-race.tvcap");
+  for (size_t at = 0; (at = feed.find("Command=", at)) != std::string::npos;) {
+    const size_t end = feed.find('\n', at);
+    ASSERT_NE(end, std::string::npos);
+    lines.push_back(feed.substr(at, end - at));
+    at = end;
+  }
+  std::set<std::string> on;
+  std::string shown;
+  std::vector<std::string> rounds[2];
+  for (std::vector<std::string>& found : rounds) {
+    for (const std::string& line : lines) {
+      const TSourceCommand command(KString(line.c_str()).View());
+      const std::string name = command.Name().ToUtf8();
+      if (command.GetKind() == TSourceCommand::kLayoutDraw) {
+        shown = name;
+        std::string state = name + ":";
+        for (const std::string& trigger : on)
+          if (trigger.rfind(name + "/", 0) == 0) state += " " + trigger;
+        found.push_back(state);
+      } else if (command.GetKind() == TSourceCommand::kTrigger &&
+                 untimed.count(shown + "/" + name) != 0) {
+        if (command.TriggerAction() == TSourceCommand::kActionOff) {
+          on.erase(shown + "/" + name);
+        } else {
+          on.insert(shown + "/" + name);
+        }
+      }
+    }
+  }
+  EXPECT_EQ(rounds[0], (std::vector<std::string>{"Start:", "Results:", "Board:"}));
+  EXPECT_EQ(rounds[1], rounds[0]);
 }

@@ -94,7 +94,7 @@ TEST(DemoFeedTest, DemoRaceThroughASource) {
   EXPECT_EQ(scripts->LookupText(u"1").ToUtf8(), "Chronvale.rss");
   sources.Create();
   ASSERT_EQ(sources.Count(), 1);
-  EXPECT_EQ(sources.Definitions().Count(), 3);
+  EXPECT_EQ(sources.Definitions().Count(), 4);
   Seen seen;
   sources.AddConsumer(&seen);
   std::vector<std::string> commands;
@@ -106,20 +106,34 @@ TEST(DemoFeedTest, DemoRaceThroughASource) {
   ASSERT_GE(client, 0);
   ASSERT_TRUE(Loopback::SendAll(client, CaptureBytes()));
   const auto deadline = std::chrono::steady_clock::now() + 20s;
-  while (std::chrono::steady_clock::now() < deadline && commands.size() < 7) sources.Poll();
+  while (std::chrono::steady_clock::now() < deadline && commands.size() < 9) sources.Poll();
   close(client);
 
-  ASSERT_EQ(commands.size(), 7u);
-  EXPECT_EQ(commands[0], "Command=Trigger;Name=Podium;Action=Off");
-  EXPECT_EQ(commands[1], "Command=LayoutDraw;Name=Start;Delay=0;Clear=1");
-  EXPECT_EQ(commands[2], "Command=Trigger;Name=Go");
-  EXPECT_EQ(commands[3], "\x16\x16");  // the console's idle line
-  EXPECT_EQ(commands[4], "Command=LayoutDraw;Name=Results;Clear=1");
-  EXPECT_EQ(commands[5], "Command=Trigger;Name=Podium");
-  EXPECT_EQ(commands[6], "Command=Trigger;Name=Podium");  // the bare LF repeats it
+  ASSERT_EQ(commands.size(), 9u);
+  EXPECT_EQ(commands[0], "Command=LayoutDraw;Name=Start;Delay=0;Clear=1");
+  EXPECT_EQ(commands[1], "Command=Trigger;Name=Go");
+  EXPECT_EQ(commands[2], "\x16\x16");  // the console's idle line
+  EXPECT_EQ(commands[3], "Command=LayoutDraw;Name=Results;Clear=1");
+  EXPECT_EQ(commands[4], "Command=Trigger;Name=Podium");
+  EXPECT_EQ(commands[5], "Command=Trigger;Name=Podium");  // the bare LF repeats it
+  // The podium line goes off while the results still show: a trigger
+  // reaches only the layout on the display.
+  EXPECT_EQ(commands[6], "Command=Trigger;Name=Podium;Action=Off");
+  EXPECT_EQ(commands[7], "Command=LayoutDraw;Name=Board;Delay=0");
+  EXPECT_EQ(commands[8], "\x16\x16");
   EXPECT_EQ(seen.Count("Title|"), 1);
   EXPECT_EQ(seen.Count("Result|"), 32);
   EXPECT_EQ(seen.Count("RunningTime|"), 275);
+  // The board page comes in one packet: its stream without the EOT that
+  // ends it, a grid first and a flush last.
+  ASSERT_EQ(seen.Count("Board|"), 1);
+  const std::string& page =
+      *std::find_if(seen.packets.begin(), seen.packets.end(),
+                    [](const std::string& packet) { return packet.rfind("Board|", 0) == 0; });
+  EXPECT_EQ(page.rfind("Board|\x12LayoutSetup=19,9\x14", 0), 0u) << page;
+  EXPECT_TRUE(page.ends_with("\x14\x12LayoutFlush\x14")) << page;
+  EXPECT_EQ(page.find('\x04'), std::string::npos);
+  EXPECT_LT(page.size(), 2048u);
   ASSERT_FALSE(seen.packets.empty());
   EXPECT_EQ(seen.packets[0], "Title|007|02|Women 50 m Freestyle");
   EXPECT_NE(std::find(seen.packets.begin(), seen.packets.end(), "Result|1|5|Ada Okonkwo|NGR|24.0"),

@@ -51,6 +51,7 @@ TEST(DemoParseCliTest, DemoScriptCutsTheDemoCapture) {
   int titles = 0;
   int results = 0;
   int times = 0;
+  int boards = 0;
   int events = 0;
   std::vector<std::string> commands;
   std::vector<std::string> finalPlaces;
@@ -63,6 +64,7 @@ TEST(DemoParseCliTest, DemoScriptCutsTheDemoCapture) {
     const std::string definition = item["definition"];
     titles += definition == "Title";
     times += definition == "RunningTime";
+    boards += definition == "Board";
     if (definition == "Result") {
       ++results;
       if (results > 24) finalPlaces.push_back(item["fields"][0]["value"]);
@@ -71,12 +73,14 @@ TEST(DemoParseCliTest, DemoScriptCutsTheDemoCapture) {
   EXPECT_EQ(titles, 1);
   EXPECT_EQ(times, 275);
   EXPECT_EQ(results, 32);
+  EXPECT_EQ(boards, 1);
   // Every packet writes its HDR and its BDY TRL event.
-  EXPECT_EQ(events, 2 * (titles + times + results));
+  EXPECT_EQ(events, 2 * (titles + times + results + boards));
   EXPECT_EQ(finalPlaces, (std::vector<std::string>{"1", "2", "3", "4", "5", "6", "7", "8"}));
   ASSERT_GE(commands.size(), 4u);
-  EXPECT_EQ(commands.front(), "Command=Trigger;Name=Podium;Action=Off");
-  EXPECT_EQ(commands.back(), "Command=Trigger;Name=Podium");
+  EXPECT_EQ(commands.front(), "Command=LayoutDraw;Name=Start;Delay=0;Clear=1");
+  EXPECT_EQ(commands[commands.size() - 2], "Command=LayoutDraw;Name=Board;Delay=0");
+  EXPECT_EQ(commands.back(), "\x16\x16");
 }
 
 }  // namespace

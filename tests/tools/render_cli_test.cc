@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <fstream>
 #include <string>
+#include <utility>
 
 #include "base/k_buffered_file.h"
 #include "base/k_file.h"
@@ -65,12 +66,16 @@ class RenderCli : public ::testing::Test {
   }
   std::string Layout() const { return dir_.Path() + "/layout.tln"; }
   Rendered Render(const std::string& options) {
+    return RenderLayout(Layout(), dir_.Path(), options);
+  }
+  Rendered RenderLayout(const std::string& layout, const std::string& home,
+                        const std::string& options) {
     Rendered result;
     const std::string png = dir_.Path() + "/out.png";
     const std::string ppm = dir_.Path() + "/out.ppm";
     std::remove(png.c_str());
     result.status =
-        RunCli("render " + Layout() + " --home " + dir_.Path() + " --out " + png + " " + options);
+        RunCli("render " + layout + " --home " + home + " --out " + png + " " + options);
     if (result.status == 0 && image_test::RunTool("convert " + png + " " + ppm)) {
       image_test::ReadPnm(ppm, result.picture);
     }
@@ -84,6 +89,14 @@ class RenderCli : public ::testing::Test {
       }
     }
     return false;
+  }
+  // Pixels of `colour` in the rectangle from (left, top) to (right, bottom).
+  static int Count(const Pnm& picture, int left, int top, int right, int bottom, Rgb colour) {
+    int count = 0;
+    for (int y = top; y <= bottom; ++y) {
+      for (int x = left; x <= right; ++x) count += picture.At(x, y) == colour ? 1 : 0;
+    }
+    return count;
   }
   TempDir dir_;
 };
@@ -102,6 +115,63 @@ TEST_F(RenderCli, TheFeedFillsFieldsAndFiresTriggersUpToTheGivenTime) {
   Rendered all = Render(feed);
   EXPECT_TRUE(HasInk(all.picture, 0, 39));
   EXPECT_TRUE(HasInk(all.picture, 100, 139));
+}
+
+// The demo home's board through its own script and feed: nothing on the
+// board until the page has come through the Board definition, then the page
+// on its background from edge to edge, a row for each of the eight places.
+TEST_F(RenderCli, TheDemoBoardShowsThePageOfTheDemoFeed) {
+  const std::string demo = std::string(TELVANE_TEST_DATA) + "/../../assets/demo";
+  int64_t pageMs = -1;
+  {
+    KBufferedFile file(KString(demo + "/demo-race.tvcap"), 4096);
+    file.Open(KFile::kRead, KFile::kOpenExisting);
+    KCapture::Reader reader(file);
+    KCapture::Chunk chunk;
+    while (pageMs < 0 && reader.Next(chunk)) {
+      if (chunk.bytes.size() > 2 && chunk.bytes[0] == 0x02 && chunk.bytes[1] == 'V')
+        pageMs = chunk.atUs / 1000;
+    }
+  }
+  ASSERT_GT(pageMs, 0) << "the demo feed sends no board page";
+  const auto render = [&](int64_t atMs) {
+    return RenderLayout(demo + "/Board.tln", demo,
+                        "--script " + demo + "/Chronvale.rss --feed " + demo +
+                            "/demo-race.tvcap --at " + std::to_string(atMs));
+  };
+  // The board at (16, 88), 608 x 306: 19 columns of 32, 9 rows of 34.
+  const int left = 16, top = 88, right = 623, bottom = 393, row = 34;
+  const Rgb board{0, 0, 64}, layout{0x10, 0x18, 0x28};
+  const Rgb yellow{255, 255, 0}, white{255, 255, 255}, cyan{0, 255, 255};
+
+  Rendered before = render(pageMs - 1);
+  ASSERT_EQ(before.status, 0);
+  ASSERT_EQ(before.picture.width, 640);
+  EXPECT_EQ(Count(before.picture, left, top, right, bottom, board), 0);
+  EXPECT_EQ(before.picture.At(320, 240), (Rgb{0, 0, 0}));
+  // The title and the wave are there already, the wave's black transparent.
+  EXPECT_GT(Count(before.picture, 128, 28, 623, 67, white), 100);
+  EXPECT_EQ(before.picture.At(16, 16), layout);
+  EXPECT_LT(Count(before.picture, 16, 16, 111, 79, layout), 96 * 64);
+
+  Rendered after = render(pageMs);
+  ASSERT_EQ(after.status, 0);
+  const Pnm& p = after.picture;
+  const std::pair<int, int> corners[] = {
+      {left, top}, {right, top}, {left, bottom}, {right, bottom}};
+  for (const auto& [x, y] : corners) EXPECT_EQ(p.At(x, y), board) << x << "," << y;
+  EXPECT_EQ(p.At(left - 1, top), layout);
+  EXPECT_EQ(p.At(right + 1, bottom), layout);
+  EXPECT_EQ(p.At(left, bottom + 1), layout);
+  // RESULTS in yellow on the first row only; then name in white and team in
+  // cyan (columns 12 to 14) on every place row.
+  EXPECT_GT(Count(p, left, top, right, top + row - 1, yellow), 200);
+  EXPECT_EQ(Count(p, left, top + row, right, bottom, yellow), 0);
+  for (int place = 1; place <= 8; ++place) {
+    const int y = top + place * row;
+    EXPECT_GT(Count(p, left + 2 * 32, y, left + 12 * 32 - 1, y + row - 1, white), 100) << place;
+    EXPECT_GT(Count(p, left + 12 * 32, y, left + 15 * 32 - 1, y + row - 1, cyan), 50) << place;
+  }
 }
 
 TEST_F(RenderCli, RotationAndScreensShapeThePicture) {
