@@ -40,7 +40,13 @@ TZDisplayWindow::TZDisplayWindow(KRGroup& settings, const KMonitorList& monitors
   PlaceAt({main}, true);
   surface_.Resize(std::max(width(), 1), std::max(height(), 1));
   display_.ClientResized();
-  QObject::connect(&snapshotTimer_, &QTimer::timeout, [this] { WriteSnapshot(snapshotPath_); });
+  // The interval counts from the end of a write: a picture that takes longer
+  // to encode than the interval must not leave the display no time to draw.
+  snapshotTimer_.setSingleShot(true);
+  QObject::connect(&snapshotTimer_, &QTimer::timeout, [this] {
+    WriteSnapshot(snapshotPath_);
+    snapshotTimer_.start();
+  });
   UpdatePlacement();
 }
 
