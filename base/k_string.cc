@@ -150,7 +150,7 @@ void KString::Clear() {
   start_ = end_ = 0;
 }
 
-int KString::Assign(std::u16string_view text) {
+int KString::AssignSlowly(std::u16string_view text) {
   if (growth_ == Growth::View) return 0;
   // The source may lie inside this buffer.
   if (buffer_ && text.data() >= buffer_ && text.data() < buffer_ + capacity_) {
@@ -162,13 +162,13 @@ int KString::Assign(std::u16string_view text) {
   return Append(text);
 }
 
-int KString::Append(char16_t ch) {
+int KString::AppendSlowly(char16_t ch) {
   if (Length() >= MaxLength() || !MakeRoom(Length() + 1)) return 0;
   buffer_[end_++] = ch;
   return 1;
 }
 
-int KString::Append(std::u16string_view text) {
+int KString::AppendSlowly(std::u16string_view text) {
   if (growth_ == Growth::View || text.empty()) return 0;
   if (buffer_ && text.data() >= buffer_ && text.data() < buffer_ + capacity_) {
     std::u16string copy(text);

@@ -2,6 +2,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -59,9 +61,34 @@ class KString {
   // Every change returns the number of characters actually stored, which is
   // less than asked when a fixed string is full.
   void Clear();
-  int Assign(std::u16string_view text);
-  int Append(char16_t ch);
-  int Append(std::u16string_view text);
+  // The common cases, text that fits the buffer as it stands, are inline:
+  // packet cutting assigns and appends short pieces for every field.
+  int Assign(std::u16string_view text) {
+    if (growth_ != Growth::View && text.size() <= static_cast<size_t>(capacity_) &&
+        IsOutside(text.data())) {
+      start_ = 0;
+      end_ = static_cast<int>(text.size());
+      Copy(buffer_, text);
+      return end_;
+    }
+    return AssignSlowly(text);
+  }
+  int Append(char16_t ch) {
+    if (growth_ != Growth::View && end_ < capacity_) {
+      buffer_[end_++] = ch;
+      return 1;
+    }
+    return AppendSlowly(ch);
+  }
+  int Append(std::u16string_view text) {
+    if (growth_ != Growth::View && text.size() <= static_cast<size_t>(capacity_ - end_) &&
+        IsOutside(text.data())) {
+      Copy(buffer_ + end_, text);
+      end_ += static_cast<int>(text.size());
+      return static_cast<int>(text.size());
+    }
+    return AppendSlowly(text);
+  }
   int Append(const KString& text) { return Append(text.View()); }
   int AppendUtf8(std::string_view utf8);
   int AppendInt(int64_t value);
@@ -104,6 +131,16 @@ class KString {
  private:
   bool MakeRoom(int length);
   void Release();
+
+  int AssignSlowly(std::u16string_view text);
+  int AppendSlowly(char16_t ch);
+  int AppendSlowly(std::u16string_view text);
+  bool IsOutside(const char16_t* at) const {
+    return std::less<>{}(at, buffer_) || !std::less<>{}(at, buffer_ + capacity_);
+  }
+  static void Copy(char16_t* to, std::u16string_view text) {
+    if (!text.empty()) std::memcpy(to, text.data(), sizeof(char16_t) * text.size());
+  }
 
   char16_t* buffer_ = nullptr;
   int start_ = 0;

@@ -1,7 +1,9 @@
 // The packet cutter under a fixed script, fed arbitrary bytes. The same
 // script runs a second time with identity process strings on the headers
 // and trailers, which takes the cutter's general path instead of its quick
-// one; both must deliver the same packets.
+// one; both must deliver the same packets. The quick script is fed once
+// more in runs, as a source's pass does, with the same packets and command
+// lines to come out.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -40,24 +42,40 @@ class Recorder : public TFieldsOwner {
   }
   std::vector<std::u16string> packets;
   std::vector<bool> traffic;
+  std::vector<std::u16string> commands;
 };
 
-void Run(const std::u16string& script, const uint8_t* data, size_t size, Recorder& recorder) {
+std::u16string Characters(const uint8_t* data, size_t size) {
+  // Bytes in pairs as 16-bit characters too, as a Unicode source delivers them.
+  const bool wide = size > 0 && (data[0] & 1);
+  std::u16string chars;
+  for (size_t i = 1; i + (wide ? 1 : 0) < size; i += wide ? 2 : 1) {
+    chars += wide ? static_cast<char16_t>(data[i] | (data[i + 1] << 8)) : data[i];
+  }
+  return chars;
+}
+
+void Run(const std::u16string& script, std::u16string_view chars, Recorder& recorder, bool runs) {
   TFieldStringProcessor processor;
   TPacketDefinitions definitions;
   TScriptReader(processor, 48).LoadText(definitions, &recorder, script);
   TCommandLineCollector collector;
+  if (runs) {
+    while (!chars.empty()) {
+      bool completed = false;
+      chars.remove_prefix(definitions.Feed(chars, collector, completed));
+      if (completed) recorder.commands.emplace_back(collector.PreviousCommand().View());
+    }
+    return;
+  }
   KString command;
-  // Bytes in pairs as 16-bit characters too, as a Unicode source delivers them.
-  const bool wide = size > 0 && (data[0] & 1);
-  for (size_t i = 1; i + (wide ? 1 : 0) < size; i += wide ? 2 : 1) {
-    const char16_t ch = wide ? static_cast<char16_t>(data[i] | (data[i + 1] << 8)) : data[i];
+  for (const char16_t ch : chars) {
     const bool traffic = definitions.Feed(ch);
     recorder.traffic.push_back(traffic);
     if (traffic) {
       collector.Reset();
-    } else {
-      collector.Feed(ch, command);
+    } else if (collector.Feed(ch, command)) {
+      recorder.commands.emplace_back(command.View());
     }
   }
 }
@@ -85,10 +103,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   static const std::u16string general = WithIdentityProcess(kScript);
   if (general.size() != std::u16string_view(kScript).size() + 7 * 11) __builtin_trap();
+  const std::u16string chars = Characters(data, size);
   Recorder quick;
   Recorder slow;
-  Run(kScript, data, size, quick);
-  Run(general, data, size, slow);
+  Recorder runs;
+  Run(kScript, chars, quick, false);
+  Run(general, chars, slow, false);
+  Run(kScript, chars, runs, true);
   if (quick.packets != slow.packets || quick.traffic != slow.traffic) __builtin_trap();
+  if (runs.packets != quick.packets || runs.commands != quick.commands) __builtin_trap();
   return 0;
 }

@@ -11,31 +11,33 @@ void TField::SetName(const KString& name) {
 void TField::Extract(std::u16string_view text, int& pos, TFieldStringProcessor& processor,
                      int maxLength) {
   matched_ = false;
-  value_.Clear();
   if (pos < 0) pos = 0;
   const int size = static_cast<int>(text.size());
   const int remaining = pos < size ? size - pos : 0;
   if (length_ >= 0) {
     if (remaining < length_) {
       // Too short: the rest is used up, and the value stays empty.
+      value_.Clear();
       pos = size;
       return;
     }
-    value_.Append(text.substr(static_cast<size_t>(pos), static_cast<size_t>(length_)));
+    value_.Assign(text.substr(static_cast<size_t>(pos), static_cast<size_t>(length_)));
     pos += length_;
     matched_ = true;
   } else if (!stop_.IsEmpty()) {
     const std::u16string_view rest = text.substr(static_cast<size_t>(size - remaining));
-    const size_t found = rest.find(stop_.View());
+    // Most stops are one character, found without a comparison per place.
+    const size_t found = stop_.Length() == 1 ? rest.find(stop_.At(0)) : rest.find(stop_.View());
     if (found == std::u16string_view::npos) {
-      value_.Append(rest);
+      value_.Assign(rest);
       pos = size;
       return;
     }
-    value_.Append(rest.substr(0, found));
+    value_.Assign(rest.substr(0, found));
     pos += static_cast<int>(found) + stop_.Length();
     matched_ = true;
   } else {
+    value_.Clear();
     return;
   }
   if (!process_.IsEmpty()) processor.Process(process_, value_, maxLength);

@@ -38,11 +38,18 @@ void TFields::CheckHeader() {
     header_.Extract(buffer_.View(), pos, processor_, buffer_.Capacity());
     found = header_.Matched() && header_.Value() == header_.Name();
   }
-  if (found) {
-    inPacket_ = true;
-    buffer_.Clear();
-    WriteEvent(u"HDR");
-  }
+  if (found) Enter();
+}
+
+void TFields::EnterPacket(std::u16string_view header) {
+  header_.SetMatch(header);
+  Enter();
+}
+
+void TFields::Enter() {
+  inPacket_ = true;
+  buffer_.Clear();
+  WriteEvent(u"HDR");
 }
 
 void TFields::FeedCharacter(char16_t ch) {

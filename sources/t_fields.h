@@ -69,11 +69,17 @@ class TFields : public KListItem {
     }
     FeedCharacter(ch);
   }
+  // The quick hunt of the definitions saw this plain header arrive.
+  void EnterPacket(std::u16string_view header);
+  // Body characters that cannot end the packet, with room for them: inside a
+  // packet, before the body length and without the trailer's last character.
+  void AppendBody(const char16_t* chars, int count) { buffer_.Append(chars, count); }
 
  private:
   void FeedCharacter(char16_t ch);
   // The buffer holds header-length characters: enter the packet on a match.
   void CheckHeader();
+  void Enter();
   void CompletePacket();
   void WriteEvent(std::u16string_view words);
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <string_view>
@@ -35,6 +36,19 @@ class TPacketBuffer {
       start_ = 0;
     }
     data_[static_cast<size_t>(end_++)] = ch;
+  }
+  // Appends what fits of `count` characters.
+  void Append(const char16_t* chars, int count) {
+    if (count <= 0) return;
+    if (end_ + count > capacity_ && start_ > 0) {
+      std::memmove(data_.get(), data_.get() + start_,
+                   sizeof(char16_t) * static_cast<size_t>(end_ - start_));
+      end_ -= start_;
+      start_ = 0;
+    }
+    count = std::min(count, capacity_ - end_);
+    std::memcpy(data_.get() + end_, chars, sizeof(char16_t) * static_cast<size_t>(count));
+    end_ += count;
   }
   // Removes `count` characters at the front (all when more).
   void TrimLeft(int count) {

@@ -1,10 +1,171 @@
 #include "sources/t_packet_definitions.h"
 
+#include <algorithm>
+#include <bit>
+
+#include "sources/t_command_line_collector.h"
+
 TFields* TPacketDefinitions::Find(std::u16string_view name) const {
   for (TFields* fields : list_.Items<TFields>()) {
     if (fields->Name().View() == name) return fields;
   }
   return nullptr;
+}
+
+bool TPacketDefinitions::Feed(char16_t ch) {
+  if (!indexed_) BuildIndex();
+  return FeedOne(ch);
+}
+
+size_t TPacketDefinitions::Feed(std::u16string_view chars, TCommandLineCollector& collector,
+                                bool& completed) {
+  completed = false;
+  if (!indexed_) BuildIndex();
+  size_t at = 0;
+  while (at < chars.size()) {
+    bool traffic = false;
+    const size_t run = FeedRun(chars.substr(at), traffic);
+    if (traffic) {
+      collector.Reset();
+      at += run;
+      continue;
+    }
+    // A run outside packets holds no LF but perhaps as its last character.
+    for (const size_t end = at + run; at < end; ++at) {
+      if (collector.Feed(chars[at])) {
+        completed = true;
+        return at + 1;
+      }
+    }
+  }
+  return at;
+}
+
+size_t TPacketDefinitions::FeedRun(std::u16string_view chars, bool& traffic) {
+  if (!anyAlways_ && busyCount_ <= 1) {
+    TFields* inside = nullptr;
+    size_t limit = chars.size();
+    int trailerLast = -1;
+    bool quick = true;
+    if (busyCount_ == 1) {
+      size_t word = 0;
+      while (busy_[word] == 0) ++word;
+      inside = order_[word * 64 + static_cast<size_t>(std::countr_zero(busy_[word]))];
+      const TPacketBuffer& buffer = inside->Buffer();
+      const int trailerLength = inside->Trailer().Length();
+      limit = std::min(limit, static_cast<size_t>(buffer.Capacity() - buffer.Length()));
+      if (!inside->InPacket() || limit == 0) {
+        quick = false;  // a header in collection, or a body about to overflow
+      } else if (inside->BodyLength() >= 0) {
+        // The character that reaches the length completes the packet.
+        const int64_t before = int64_t{inside->BodyLength()} - buffer.Length() - 1;
+        limit = before > 0 ? std::min(limit, static_cast<size_t>(before)) : 0;
+        quick = limit > 0;
+      } else if (trailerLength > 0 && inside->Trailer().Process().IsEmpty()) {
+        // Only the trailer's last character can end the body.
+        trailerLast = inside->Trailer().Name().At(trailerLength - 1);
+      } else {
+        quick = trailerLength < 0;
+      }
+    }
+    if (quick) {
+      size_t count = 0;
+      const uint8_t* stops = stops_.data();
+      for (; count < limit; ++count) {
+        const char16_t ch = chars[count];
+        if (mayStop_[ch & 0xFF] == 0) continue;
+        if (ch == trailerLast) break;
+        // Before the first character of a hunt nothing can end a header of
+        // two or more, so what the history holds then does not matter.
+        const char16_t previous =
+            count > 0 ? chars[count - 1] : history_[(received_ - 1) & (history_.size() - 1)];
+        if (stops[static_cast<size_t>(previous & 0xFF) << 8 | (ch & 0xFF)] != 0) break;
+      }
+      if (count > 0) {
+        if (inside) inside->AppendBody(chars.data(), static_cast<int>(count));
+        Remember(chars.data(), count);
+        traffic = inside != nullptr;
+        return count;
+      }
+    }
+  }
+  traffic = FeedOne(chars[0]);
+  return 1;
+}
+
+bool TPacketDefinitions::FeedOne(char16_t ch) {
+  const uint64_t position = received_;
+  Remember(&ch, 1);
+  if (words_ == 1) return FeedWord(0, ch, position);
+  bool traffic = false;
+  for (size_t word = 0; word < words_; ++word) traffic = FeedWord(word, ch, position) || traffic;
+  return traffic;
+}
+
+bool TPacketDefinitions::FeedWord(size_t word, char16_t ch, uint64_t position) {
+  const uint64_t fed = busy_[word] | always_[word];
+  uint64_t due = fed | byLast_[static_cast<size_t>(ch & 0xFF) * words_ + word];
+  bool traffic = false;
+  while (due != 0) {
+    const int bit = std::countr_zero(due);
+    due &= due - 1;
+    const uint64_t mask = uint64_t{1} << bit;
+    const size_t at = word * 64 + static_cast<size_t>(bit);
+    TFields* fields = order_[at];
+    if ((fed & mask) != 0) {
+      const bool before = fields->InPacket();
+      fields->Feed(ch);
+      const bool after = fields->InPacket();
+      traffic = traffic || before || after;
+      if ((always_[word] & mask) == 0) SetBusy(at, after || !fields->Buffer().IsEmpty(), position);
+      continue;
+    }
+    // An idle hunter whose header ends with this character's low byte.
+    const std::u16string& header = headers_[at];
+    if (position + 1 - huntFrom_[at] >= header.size() && HistoryEndsWith(header, position)) {
+      fields->EnterPacket(header);
+      SetBusy(at, true, position);
+      traffic = true;
+    }
+  }
+  return traffic;
+}
+
+bool TPacketDefinitions::HistoryEndsWith(std::u16string_view header, uint64_t position) const {
+  const size_t mask = history_.size() - 1;
+  uint64_t from = position + 1 - header.size();
+  for (const char16_t ch : header) {
+    if (history_[from++ & mask] != ch) return false;
+  }
+  return true;
+}
+
+void TPacketDefinitions::Remember(const char16_t* chars, size_t count) {
+  const size_t size = history_.size();
+  if (count > size) {
+    received_ += count - size;
+    chars += count - size;
+    count = size;
+  }
+  const size_t mask = size - 1;
+  for (size_t i = 0; i < count; ++i) history_[(received_ + i) & mask] = chars[i];
+  received_ += count;
+}
+
+void TPacketDefinitions::SetBusy(size_t at, bool busy, uint64_t position) {
+  const size_t word = at / 64;
+  const uint64_t mask = uint64_t{1} << (at % 64);
+  const bool was = (busy_[word] & mask) != 0;
+  if (busy == was) return;
+  if (busy) {
+    busy_[word] |= mask;
+    ++busyCount_;
+  } else {
+    busy_[word] &= ~mask;
+    --busyCount_;
+    // Nothing collected: the hunt starts over after this character.
+    huntFrom_[at] = position + 1;
+  }
 }
 
 void TPacketDefinitions::BuildIndex() {
@@ -13,24 +174,56 @@ void TPacketDefinitions::BuildIndex() {
   words_ = order_.empty() ? 1 : (order_.size() + 63) / 64;
   busy_.assign(words_, 0);
   always_.assign(words_, 0);
-  byFirst_.assign(static_cast<size_t>(kIndexed) * words_, 0);
+  byLast_.assign(256 * words_, 0);
+  headers_.assign(order_.size(), {});
+  huntFrom_.assign(order_.size(), received_);
+  busyCount_ = 0;
+  anyAlways_ = false;
+  stops_.assign(size_t{256} * 256, 0);
+  auto stopAt = [this](int before, size_t last) {
+    for (size_t first = 0; first < 256; ++first) {
+      if (before < 0 || static_cast<size_t>(before) == first) stops_[first << 8 | last] = 1;
+    }
+  };
+  std::fill(std::begin(mayStop_), std::end(mayStop_), uint8_t{0});
+  stopAt(-1, 10);
+  mayStop_[10] = 1;
+  size_t longest = 1;
   for (size_t at = 0; at < order_.size(); ++at) {
     const TFields& fields = *order_[at];
     const uint64_t mask = uint64_t{1} << (at % 64);
     const size_t word = at / 64;
-    if (fields.InPacket() || !fields.Buffer().IsEmpty()) busy_[word] |= mask;
+    if (fields.InPacket() || !fields.Buffer().IsEmpty()) {
+      busy_[word] |= mask;
+      ++busyCount_;
+    }
+    const TField& trailer = fields.Trailer();
+    if (trailer.Length() > 0) mayStop_[trailer.Name().At(trailer.Length() - 1) & 0xFF] = 1;
     // The cutter's own fast hunt: a plain header with room to spare. Only
-    // then does an empty buffer mean that just the first character matters.
+    // then does an empty buffer mean that nothing before matters.
     const TField& header = fields.Header();
     const int length = header.Length();
     const bool plain = length > 0 && length < fields.Buffer().Capacity() &&
                        header.Process().IsEmpty() && header.Name().Length() >= 1;
-    const char16_t first = plain ? header.Name().At(0) : char16_t{0};
-    if (!plain || first >= kIndexed) {
+    if (!plain || length > kLongestIndexed) {
       always_[word] |= mask;
-    } else {
-      byFirst_[static_cast<size_t>(first) * words_ + word] |= mask;
+      anyAlways_ = true;
+      continue;
     }
+    // A name of another length than the header's can never match.
+    if (header.Name().Length() != length) continue;
+    headers_[at] = std::u16string(header.Name().View());
+    const auto last = static_cast<size_t>(header.Name().Last() & 0xFF);
+    byLast_[last * words_ + word] |= mask;
+    stopAt(length >= 2 ? header.Name().At(length - 2) & 0xFF : -1, last);
+    mayStop_[last] = 1;
+    longest = std::max(longest, static_cast<size_t>(length));
   }
+  // Always-fed definitions keep their own state; the busy set leaves them out.
+  for (size_t word = 0; word < words_; ++word) {
+    busyCount_ -= std::popcount(busy_[word] & always_[word]);
+    busy_[word] &= ~always_[word];
+  }
+  history_.assign(std::bit_ceil(longest), char16_t{0});
   indexed_ = true;
 }

@@ -1,22 +1,30 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <vector>
 
 #include "base/k_list.h"
 #include "sources/t_fields.h"
 
+class TCommandLineCollector;
+
 // The ordered packet definitions of one source, in script order.
 //
-// Every received character goes to every definition that it can concern: a
+// Every received character goes to every definition that it can concern. A
 // definition hunting for a plain header with nothing collected can only
-// move on the header's first character, so it waits in an index by that
-// character and costs nothing for any other. Definitions collecting a
-// header or a body, and those whose header needs the full cutter (a process
-// string, no length), see every character. They are fed in script order,
-// so packets and debug events come out exactly as when every definition
-// sees every character.
+// enter a packet on the header's last character, when the characters just
+// received spell the header: so it waits in an index by that character and
+// is checked against a short history of what arrived, costing nothing for
+// any other character. Definitions inside a packet, those still holding
+// part of a header, and those whose header needs the full cutter (a process
+// string, no length) see every character. They are fed in script order, so
+// packets and debug events come out exactly as when every definition sees
+// every character.
+//
+// A run of characters that concerns nobody but the one definition inside a
+// packet, or nobody at all, is taken in one step.
 class TPacketDefinitions {
  public:
   TPacketDefinitions() = default;
@@ -43,42 +51,28 @@ class TPacketDefinitions {
   // Gives one received character to every definition it concerns, in script
   // order. True when any of them was inside a packet before it or is after
   // it: then the character is packet traffic, not part of a command line.
-  bool Feed(char16_t ch) {
-    if (!indexed_) BuildIndex();
-    if (words_ == 1) return FeedWord(0, ch);
-    bool traffic = false;
-    for (size_t word = 0; word < words_; ++word) traffic = FeedWord(word, ch) || traffic;
-    return traffic;
-  }
+  bool Feed(char16_t ch);
+
+  // Gives received characters to the definitions and those outside packets
+  // to `collector`, as Feed(char16_t) would one by one, stopping after the
+  // character that completes a command line. Returns how many were taken;
+  // `completed` tells whether the last of them completed a line.
+  size_t Feed(std::u16string_view chars, TCommandLineCollector& collector, bool& completed);
 
  private:
-  bool FeedWord(size_t word, char16_t ch) {
-    uint64_t due = busy_[word] | always_[word];
-    if (ch < kIndexed) due |= byFirst_[static_cast<size_t>(ch) * words_ + word];
-    bool traffic = false;
-    while (due != 0) {
-      const int bit = __builtin_ctzll(due);
-      due &= due - 1;
-      const size_t at = word * 64 + static_cast<size_t>(bit);
-      TFields* fields = order_[at];
-      const bool before = fields->InPacket();
-      fields->Feed(ch);
-      const bool after = fields->InPacket();
-      traffic = traffic || before || after;
-      const uint64_t mask = uint64_t{1} << bit;
-      if (after || !fields->Buffer().IsEmpty()) {
-        busy_[word] |= mask;
-      } else {
-        busy_[word] &= ~mask;
-      }
-    }
-    return traffic;
-  }
+  // Takes at least one character (when there is one): a run that is all
+  // traffic or all not.
+  size_t FeedRun(std::u16string_view chars, bool& traffic);
+  bool FeedOne(char16_t ch);
+  bool FeedWord(size_t word, char16_t ch, uint64_t position);
+  // Whether the characters received up to `position` end with `header`.
+  bool HistoryEndsWith(std::u16string_view header, uint64_t position) const;
+  void Remember(const char16_t* chars, size_t count);
+  void SetBusy(size_t at, bool busy, uint64_t position);
   void BuildIndex();
 
-  // First characters below this are indexed; a header starting above it
-  // makes its definition see every character.
-  static constexpr char16_t kIndexed = 256;
+  // Headers longer than this are hunted character by character.
+  static constexpr int kLongestIndexed = 4096;
 
   KList list_;
   bool indexed_ = false;
@@ -87,5 +81,21 @@ class TPacketDefinitions {
   // Bit sets over the definitions in script order, 64 a word.
   std::vector<uint64_t> busy_;
   std::vector<uint64_t> always_;
-  std::vector<uint64_t> byFirst_;  // kIndexed rows of words_ words
+  std::vector<uint64_t> byLast_;  // 256 rows of words_ words, by the last character's low byte
+  int busyCount_ = 0;
+  bool anyAlways_ = false;
+  // Per definition in script order: the plain header to match, and where its
+  // hunt began (the number of characters received before it).
+  std::vector<std::u16string> headers_;
+  std::vector<uint64_t> huntFrom_;
+  // By the low bytes of two characters in a row: whether the second may end
+  // a header after the first, or is LF, which may end a command line. A run
+  // stops before such a character.
+  std::vector<uint8_t> stops_;
+  // By one low byte: whether it ends any header or trailer, or is LF; the
+  // quick test before the one by pairs.
+  uint8_t mayStop_[256] = {};
+  // The last characters received, a ring whose size is a power of two.
+  std::vector<char16_t> history_;
+  uint64_t received_ = 0;
 };

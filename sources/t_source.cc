@@ -176,28 +176,30 @@ void TSource::Poll(bool debugActive) {
       // Taken in full unless a command stops the pass again below.
       heldAt_ = held_.size();
     }
-    for (int i = 0; i < count; ++i) {
-      const char16_t ch = chars[i];
-      if (debug) debug->Echo(index_, ch);
-      if (definitions_.Feed(ch)) {
-        collector_.Reset();
-        continue;
+    const std::u16string_view text(chars, static_cast<size_t>(count));
+    for (size_t at = 0; at < text.size();) {
+      bool completed = false;
+      if (debug) {
+        // The echo and the events of one character go out together.
+        debug->Echo(index_, text[at]);
+        at += definitions_.Feed(text.substr(at, 1), collector_, completed);
+      } else {
+        at += definitions_.Feed(text.substr(at), collector_, completed);
       }
-      if (collector_.Feed(ch)) {
-        // The rest waits: a source that executed a command yields until the
-        // next pass.
-        if (fromHeld) {
-          heldAt_ = static_cast<size_t>(chars + i + 1 - held_.data());
-        } else {
-          held_.assign(chars + i + 1, chars + count);
-          heldAt_ = 0;
-        }
-        // A bare LF with nothing to repeat executes nothing.
-        if (!collector_.PreviousCommand().IsEmpty()) {
-          owner_.Execute(*this, collector_.PreviousCommand());
-        }
-        return;
+      if (!completed) continue;
+      // The rest waits: a source that executed a command yields until the
+      // next pass.
+      if (fromHeld) {
+        heldAt_ = static_cast<size_t>(chars + at - held_.data());
+      } else {
+        held_.assign(chars + at, chars + count);
+        heldAt_ = 0;
       }
+      // A bare LF with nothing to repeat executes nothing.
+      if (!collector_.PreviousCommand().IsEmpty()) {
+        owner_.Execute(*this, collector_.PreviousCommand());
+      }
+      return;
     }
     if (Clock::now() - start >= std::chrono::milliseconds(kPassMs)) return;
   }

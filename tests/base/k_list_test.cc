@@ -8,7 +8,7 @@ namespace {
 
 class Named : public KListItem {
  public:
-  explicit Named(int id, int* deaths = nullptr) : id(id), deaths_(deaths) {}
+  explicit Named(int number, int* deaths = nullptr) : id(number), deaths_(deaths) {}
   ~Named() override {
     if (deaths_) ++*deaths_;
   }
@@ -26,7 +26,7 @@ std::vector<int> Ids(const KList& list) {
 
 class Ranked : public KSortedListItem {
  public:
-  Ranked(int rank, int tag) : rank(rank), tag(tag) {}
+  Ranked(int order, int label) : rank(order), tag(label) {}
   int Compare(const KSortedListItem& other) const override {
     return rank - static_cast<const Ranked&>(other).rank;
   }

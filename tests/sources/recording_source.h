@@ -41,8 +41,16 @@ class RecordingSource : public TFieldsOwner, public TDebugEvents {
   }
   void WriteEvent(const KString& text) override { events.push_back(text.ToUtf8()); }
 
-  // The polling pass's treatment of each character.
+  // The polling pass's treatment of what arrives.
   void Feed(std::u16string_view text) {
+    while (!text.empty()) {
+      bool completed = false;
+      text.remove_prefix(definitions.Feed(text, collector, completed));
+      if (completed) commands.push_back(collector.PreviousCommand().ToUtf8());
+    }
+  }
+  // The same one character at a time.
+  void FeedEach(std::u16string_view text) {
     for (const char16_t ch : text) {
       if (definitions.Feed(ch)) {
         collector.Reset();

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
@@ -58,34 +59,50 @@ void FeedEveryDefinition(RecordingSource& source, std::u16string_view text) {
   }
 }
 
+void ExpectSameAs(const RecordingSource& got, const RecordingSource& want) {
+  ASSERT_GT(want.packets.size(), 10u) << "the feed must exercise the cutter";
+  ASSERT_EQ(got.packets.size(), want.packets.size());
+  for (size_t i = 0; i < want.packets.size(); ++i) {
+    ASSERT_EQ(got.packets[i].definition, want.packets[i].definition) << "packet " << i;
+    ASSERT_EQ(got.packets[i].fields.size(), want.packets[i].fields.size());
+    for (size_t f = 0; f < want.packets[i].fields.size(); ++f) {
+      EXPECT_EQ(got.packets[i].fields[f].value, want.packets[i].fields[f].value)
+          << "packet " << i << " field " << f;
+      EXPECT_EQ(got.packets[i].fields[f].matched, want.packets[i].fields[f].matched);
+    }
+  }
+  EXPECT_EQ(got.events, want.events);
+  EXPECT_EQ(got.commands, want.commands);
+}
+
+// The indexed cutter, in runs and one character at a time, against every
+// definition seeing every character.
 void ExpectSameCut(const std::u16string& script, int bufferSize, const std::u16string& feed) {
-  TFieldStringProcessor indexedProcessor;
+  TFieldStringProcessor runProcessor;
+  TFieldStringProcessor eachProcessor;
   TFieldStringProcessor referenceProcessor;
-  RecordingSource indexed;
+  RecordingSource runs;
+  RecordingSource each;
   RecordingSource reference;
-  indexed.debugActive = reference.debugActive = true;
-  TScriptReader(indexedProcessor, bufferSize).LoadText(indexed.definitions, &indexed, script);
+  runs.debugActive = each.debugActive = reference.debugActive = true;
+  TScriptReader(runProcessor, bufferSize).LoadText(runs.definitions, &runs, script);
+  TScriptReader(eachProcessor, bufferSize).LoadText(each.definitions, &each, script);
   TScriptReader(referenceProcessor, bufferSize).LoadText(reference.definitions, &reference, script);
   // Fed in uneven pieces, as passes would.
   for (size_t at = 0; at < feed.size(); at += 1000) {
     const std::u16string_view piece = std::u16string_view(feed).substr(at, 1000);
-    indexed.Feed(piece);
+    runs.Feed(piece);
+    each.FeedEach(piece);
     FeedEveryDefinition(reference, piece);
   }
-  ASSERT_GT(reference.packets.size(), 10u) << "the feed must exercise the cutter";
-  ASSERT_EQ(indexed.packets.size(), reference.packets.size());
-  for (size_t i = 0; i < reference.packets.size(); ++i) {
-    const RecordingSource::Packet& want = reference.packets[i];
-    const RecordingSource::Packet& got = indexed.packets[i];
-    ASSERT_EQ(got.definition, want.definition) << "packet " << i;
-    ASSERT_EQ(got.fields.size(), want.fields.size());
-    for (size_t f = 0; f < want.fields.size(); ++f) {
-      EXPECT_EQ(got.fields[f].value, want.fields[f].value) << "packet " << i << " field " << f;
-      EXPECT_EQ(got.fields[f].matched, want.fields[f].matched);
-    }
+  {
+    SCOPED_TRACE("in runs");
+    ExpectSameAs(runs, reference);
   }
-  EXPECT_EQ(indexed.events, reference.events);
-  EXPECT_EQ(indexed.commands, reference.commands);
+  {
+    SCOPED_TRACE("one by one");
+    ExpectSameAs(each, reference);
+  }
 }
 
 TEST(TPacketDefinitions, DemoRaceCutsAsBeforeTheIndex) {
@@ -99,6 +116,13 @@ TEST(TPacketDefinitions, DemoRaceCutsAsBeforeTheIndex) {
     if (ch != u'\r') lines += ch;
   }
   ExpectSameCut(lines, 32767, std::u16string(KString::FromLatin1(capture).View()));
+}
+
+std::u16string RandomFeed(unsigned seed, std::u16string_view alphabet, int length) {
+  std::mt19937 random(seed);
+  std::u16string feed;
+  for (int i = 0; i < length; ++i) feed += alphabet[random() % alphabet.size()];
+  return feed;
 }
 
 TEST(TPacketDefinitions, RandomTrafficCutsAsBeforeTheIndex) {
@@ -122,10 +146,39 @@ TEST(TPacketDefinitions, RandomTrafficCutsAsBeforeTheIndex) {
   }
   const char16_t alphabet[] = {u'A', u'B', u'Z',  u',', u'\x02',   u'\x03', u'R',
                                u'a', u'b', u'\n', u'x', u'\u0101', u'c'};
-  std::mt19937 random(4242);
+  ExpectSameCut(script, 8, RandomFeed(4242, {alphabet, std::size(alphabet)}, 100000));
+}
+
+TEST(TPacketDefinitions, RunsOfTrafficCutAsBeforeTheIndex) {
+  // Only plain headers, so whole bodies and gaps go in one step: headers that
+  // share a last character (and its low byte: \u0152 and R), one that
+  // overlaps itself, trailers of one and two characters, body lengths, a
+  // trailer that is only a length, and bodies that overflow a small buffer.
+  const std::u16string script =
+      u";;R\nheader=\\02R,length=2\ntrailer=\\03,length=1\ntextfield=F,stop=\\2c\n"
+      u"textfield=G,stop=\\2c,process=%s\\L0\\P0\n"
+      u";;QR\nheader=QR,length=2\ntrailer=ZZ,length=2\ntextfield=F,length=2\n"
+      u";;Wide\nheader=\u0152,length=1\ntrailer=\\03,length=1\ntextfield=F,stop=R\n"
+      u";;AA\nheader=AAA,length=3\nbodylength=5\ntextfield=F,length=2\ntextfield=G,length=3\n"
+      u";;Nil\nheader=\\01,length=1\nbodylength=0\ntextfield=F,length=1\n"
+      u";;Open\nheader=\\04,length=1\ntextfield=F,length=3\n"
+      u";;Odd\nheader=XY,length=3\ntrailer=\\03,length=1\ntextfield=F,length=1\n";
+  const char16_t alphabet[] = {u'A', u'Q',  u'R',      u'Z',    u',',    u'\x02', u'\x03', u' ',
+                               u'x', u'\n', u'\u0152', u'\x01', u'\x04', u'X',    u'Y'};
+  const std::u16string_view letters(alphabet, std::size(alphabet));
+  for (const int bufferSize : {6, 40, 32767}) {
+    SCOPED_TRACE(bufferSize);
+    ExpectSameCut(script, bufferSize, RandomFeed(bufferSize, letters, 60000));
+  }
+  // Long gaps and bodies of plain characters between the headers.
   std::u16string feed;
-  for (int i = 0; i < 100000; ++i) feed += alphabet[random() % (sizeof alphabet / 2)];
-  ExpectSameCut(script, 8, feed);
+  std::mt19937 random(7);
+  for (int i = 0; i < 3000; ++i) {
+    feed += std::u16string(random() % 40, u'x');
+    feed += letters[random() % letters.size()];
+    if (i % 7 == 0) feed += u"Trigger=Lap\n\n";
+  }
+  ExpectSameCut(script, 64, feed);
 }
 
 }  // namespace
