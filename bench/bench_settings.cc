@@ -149,4 +149,41 @@ void BM_LoadManyLines(benchmark::State& state) {
 }
 BENCHMARK(BM_LoadManyLines)->Unit(benchmark::kMillisecond);
 
+// A chain of groups as deep as a hostile profile could make one: finding
+// its bottom against a line that gets there and fails, so that every group
+// on the way back up is asked to make the rest. Both should grow with the
+// depth alone.
+struct DeepChain {
+  DeepChain() {
+    KRGroup* at = &root;
+    for (int level = 0; level < 20000; ++level) {
+      const std::u16string name = level % 2 ? u"b" : u"a";
+      at = static_cast<KRGroup*>(at->Apply(name + u"\\:="));
+      path += name + u"\\";
+    }
+  }
+  KRegistry root;
+  std::u16string path = u"\\";
+};
+
+DeepChain& Deep() {
+  static DeepChain chain;
+  return chain;
+}
+
+void BM_LookupDeepBottom(benchmark::State& state) {
+  DeepChain& deep = Deep();
+  for (auto _ : state) benchmark::DoNotOptimize(deep.root.Lookup(deep.path));
+  state.SetLabel("baseline:deep");
+}
+BENCHMARK(BM_LookupDeepBottom)->Unit(benchmark::kMicrosecond);
+
+void BM_ApplyDeepMissing(benchmark::State& state) {
+  DeepChain& deep = Deep();
+  const std::u16string line = deep.path + u"Missing\\X:Int=1";
+  for (auto _ : state) benchmark::DoNotOptimize(deep.root.Apply(line));
+  state.SetLabel("family:deep");
+}
+BENCHMARK(BM_ApplyDeepMissing)->Unit(benchmark::kMicrosecond);
+
 }  // namespace

@@ -59,51 +59,42 @@ bool KRGroup::ParseValue(std::u16string_view& text) {
   return true;
 }
 
-void KRGroup::WriteLines(KStream& stream, KString& path) const {
-  const int restore = path.Length();
-  path.Append(Name());
-  path.Append(u'\\');
+void KRGroup::WriteOwnLine(KStream& stream, const KString& path) const {
   KString line(path);
+  line.Append(Name());
+  line.Append(u'\\');
   line.Append(u':');
   FormatAttributes(line);
   line.Append(u'=');
   WriteLine(stream, line);
-  for (const KRNode* child : children_.Items<KRNode>()) {
-    if (child->IsSaved() && !child->IsDeleted()) child->WriteLines(stream, path);
-  }
-  path.Truncate(restore);
 }
 
-KRNode* KRGroup::Walk(std::u16string_view text, int* result, Mode mode) {
+KRNode::Step KRGroup::WalkStep(std::u16string_view& text, int* result, Mode mode) {
   if (MatchesName(text)) text.remove_prefix(static_cast<size_t>(Name().Length()) + 1);
   const char16_t next = text.empty() ? u'\0' : text.front();
   if (next == u':') {
     if (mode == Mode::kApply) ApplyAfterColon(text, result);
-    return this;
+    return Step::kDone;
   }
-  if (!KRText::IsNameStart(next)) return this;
-  std::vector<KRNode*> matching;
-  Matching(text, matching);
-  for (KRNode* child : matching) {
-    if (KRNode* found = child->Walk(text, result, mode)) return found;
-  }
-  if (mode == Mode::kFind) return nullptr;
-  return Create(text, result);
+  return KRText::IsNameStart(next) ? Step::kChildren : Step::kDone;
 }
 
 KRNode* KRGroup::Create(std::u16string_view text, int* result) {
   constexpr size_t npos = std::u16string_view::npos;
-  const size_t colon = text.find(u':');
-  if (colon == npos || text.find(u'=', colon + 1) == npos) return nullptr;
-  size_t backslash = text.find(u'\\');
-  if (backslash != npos && backslash > colon) backslash = npos;
-  // Only the last segment of a path is ever created.
-  if (backslash != npos && backslash + 1 != colon) return nullptr;
-  const std::u16string_view name = text.substr(0, backslash != npos ? backslash : colon);
+  // Only the last segment of a path is ever created: "name:" or "name\:".
+  // Looking no further than the first segment keeps a failed deep line
+  // linear, as every group on its way back up tries again.
+  const size_t end = text.find_first_of(u":\\");
+  if (end == npos) return nullptr;
+  const bool group = text[end] == u'\\';
+  const size_t colon = group ? end + 1 : end;
+  if (colon >= text.size() || text[colon] != u':') return nullptr;
+  if (text.find(u'=', colon + 1) == npos) return nullptr;
+  const std::u16string_view name = text.substr(0, end);
   if (name.size() > static_cast<size_t>(kMaxNameLength) || HasLineBreak(name)) return nullptr;
 
   KRNode* node = nullptr;
-  if (backslash != npos) {
+  if (group) {
     node = NewChildGroup();
   } else {
     std::u16string_view type = text.substr(colon + 1);
@@ -247,7 +238,19 @@ void KRGroup::ApplyTable(const char16_t* const* lines) {
 }
 
 void KRGroup::Clear() {
-  children_.DeleteAll();
+  // A group's children are moved in behind it and deleted before it, so that
+  // no destructor has a subtree left to free and a deep tree takes no stack.
+  // The order is that of deleting each subtree in turn, last child first.
+  while (auto* last = static_cast<KRNode*>(children_.Last())) {
+    if (last->IsGroup()) {
+      KList& below = static_cast<KRGroup*>(last)->children_;
+      if (!below.IsEmpty()) {
+        children_.MoveAllFrom(below);
+        continue;
+      }
+    }
+    delete children_.Unlink(last);
+  }
 }
 
 KRGroup* KRGroup::ChildGroup(int n) const {

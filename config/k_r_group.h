@@ -4,8 +4,6 @@
 #include <unordered_map>
 #include <vector>
 
-#include <cstdint>
-
 #include "base/k_list.h"
 #include "config/k_r_node.h"
 #include "config/k_rational.h"
@@ -29,7 +27,6 @@ class KRGroup : public KRNode {
   void FormatAttributes(KString& out) const override;
   bool ParseValue(std::u16string_view& text) override;
   void FormatValue(KString& /*out*/) const override {}
-  void WriteLines(KStream& stream, KString& path) const override;
   const KString& TypeName() const override;
   KRNode* NewOfSameType() const override { return new KRGroup; }
   bool MatchesName(std::u16string_view text) const override;
@@ -98,7 +95,8 @@ class KRGroup : public KRNode {
   void SetExpanded(bool on) { state_ = on ? state_ | kExpanded : state_ & ~kExpanded; }
 
  protected:
-  KRNode* Walk(std::u16string_view text, int* result, Mode mode) override;
+  Step WalkStep(std::u16string_view& text, int* result, Mode mode) override;
+  void WriteOwnLine(KStream& stream, const KString& path) const override;
 
  private:
   KRNode* Create(std::u16string_view text, int* result);

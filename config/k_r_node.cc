@@ -1,5 +1,7 @@
 #include "config/k_r_node.h"
 
+#include <vector>
+
 #include "base/k_stream.h"
 #include "config/k_r_group.h"
 
@@ -31,6 +33,34 @@ bool ReadLine(KStream& stream, KString& line, bool& overlong, bool* ended = null
     line.Append(ch);
   }
   return true;
+}
+
+// The first of `item` and its later siblings that its group writes.
+const KRNode* FirstWritten(const KListItem* item) {
+  for (; item; item = item->Next()) {
+    const auto* node = static_cast<const KRNode*>(item);
+    if (node->IsSaved() && !node->IsDeleted()) return node;
+  }
+  return nullptr;
+}
+
+// The node written after `node` below `top`, or null at the end; `path` is
+// kept the written node's parent path. Pre-order along sibling and parent
+// links, since a damaged profile can nest groups far deeper than the call
+// stack would follow.
+const KRNode* NextToWrite(const KRNode* node, const KRNode* top, KString& path) {
+  if (node->IsGroup()) {
+    if (const KRNode* child = FirstWritten(static_cast<const KRGroup*>(node)->FirstChild())) {
+      path.Append(node->Name());
+      path.Append(u'\\');
+      return child;
+    }
+  }
+  for (; node != top; node = node->Parent()) {
+    if (const KRNode* next = FirstWritten(node->Next())) return next;
+    path.Truncate(path.Length() - node->Parent()->Name().Length() - 1);
+  }
+  return nullptr;
 }
 
 }  // namespace
@@ -70,9 +100,58 @@ void KRNode::Store(KStream& stream) const {
   WriteLines(stream, path);
 }
 
+void KRNode::WriteLines(KStream& stream, KString& path) const {
+  const int restore = path.Length();
+  for (const KRNode* node = this; node; node = NextToWrite(node, this, path)) {
+    node->WriteOwnLine(stream, path);
+  }
+  path.Truncate(restore);
+}
+
 KRNode* KRNode::Apply(std::u16string_view line, int* result) {
   if (result) *result = 0;
   return Walk(line, result, Mode::kApply);
+}
+
+KRNode* KRNode::Walk(std::u16string_view text, int* result, Mode mode) {
+  // A depth-first search with its own stack, since a line may name groups far
+  // deeper than the call stack would follow. A frame is a group whose
+  // matching children are tried in order; when none of them takes the line,
+  // the group may create its last segment.
+  struct Frame {
+    KRGroup* group;
+    std::u16string_view text;
+    size_t first;  // its children in `children`
+    size_t next;
+  };
+  std::vector<Frame> frames;
+  std::vector<KRNode*> children;
+  // Settings paths are mostly a few levels deep.
+  frames.reserve(8);
+  children.reserve(8);
+  KRNode* node = this;
+  while (node) {
+    if (node->WalkStep(text, result, mode) == Step::kDone) return node;
+    auto* group = static_cast<KRGroup*>(node);
+    const size_t first = children.size();
+    group->Matching(text, children);
+    frames.push_back(Frame{group, text, first, first});
+    node = nullptr;
+    while (!node && !frames.empty()) {
+      Frame& top = frames.back();
+      if (top.next < children.size()) {
+        node = children[top.next++];
+        text = top.text;
+        continue;
+      }
+      if (mode == Mode::kApply) {
+        if (KRNode* created = top.group->Create(top.text, result)) return created;
+      }
+      children.resize(top.first);
+      frames.pop_back();
+    }
+  }
+  return nullptr;
 }
 
 void KRNode::ApplyAfterColon(std::u16string_view& text, int* result) {
@@ -107,10 +186,13 @@ bool KRNode::NameEquals(std::u16string_view text) const {
 }
 
 void KRNode::FullPath(KString& out) const {
-  if (!parent_) return;
-  parent_->FullPath(out);
-  out.Append(u'\\');
-  out.Append(name_);
+  // Gathered upwards and written root first, without recursing per level.
+  std::vector<const KRNode*> chain;
+  for (const KRNode* at = this; at->parent_; at = at->parent_) chain.push_back(at);
+  for (auto at = chain.rbegin(); at != chain.rend(); ++at) {
+    out.Append(u'\\');
+    out.Append((*at)->name_);
+  }
 }
 
 int KRNode::Depth() const {

@@ -43,9 +43,10 @@ class KRNode : public KListItem {
   // Parses the rest of the line; sets the assigned flag when it was accepted.
   virtual bool ParseValue(std::u16string_view& text) = 0;
   virtual void FormatValue(KString& out) const = 0;
-  // This node's line (and a group's children's); `path` is the parent's path
-  // with its trailing backslash, and is restored on return.
-  virtual void WriteLines(KStream& stream, KString& path) const = 0;
+  // This node's line and, for a group, those of its saved subtree in
+  // pre-order; `path` is the parent's path with its trailing backslash, and
+  // is restored on return.
+  void WriteLines(KStream& stream, KString& path) const;
   virtual const KString& TypeName() const = 0;
   virtual KRNode* NewOfSameType() const = 0;
   // Whether `text` begins with this node's name the way a path does.
@@ -75,8 +76,14 @@ class KRNode : public KListItem {
  protected:
   friend class KRGroup;
   enum class Mode { kApply, kFind };
+  enum class Step { kDone, kChildren };
   // The line operation over a view whose start moves; `text` is left as it came.
-  virtual KRNode* Walk(std::u16string_view text, int* result, Mode mode) = 0;
+  KRNode* Walk(std::u16string_view text, int* result, Mode mode);
+  // One node's share of Walk: takes its name off `text`, then either ends the
+  // line here or hands the rest to its children (groups only).
+  virtual Step WalkStep(std::u16string_view& text, int* result, Mode mode) = 0;
+  // This node's line alone; `path` as for WriteLines.
+  virtual void WriteOwnLine(KStream& stream, const KString& path) const = 0;
   // Attributes and value after the name, common to groups and values.
   void ApplyAfterColon(std::u16string_view& text, int* result);
   void SetParent(KRGroup* parent) { parent_ = parent; }

@@ -11,12 +11,12 @@ bool KRValue::MatchesName(std::u16string_view text) const {
   return !KRText::IsNameStart(next) && next != u'\\';
 }
 
-KRNode* KRValue::Walk(std::u16string_view text, int* result, Mode mode) {
+KRNode::Step KRValue::WalkStep(std::u16string_view& text, int* result, Mode mode) {
   if (MatchesName(text)) text.remove_prefix(static_cast<size_t>(Name().Length()));
   if (mode == Mode::kApply && !text.empty() && text.front() == u':') {
     ApplyAfterColon(text, result);
   }
-  return this;
+  return Step::kDone;
 }
 
 bool KRValue::ParseAttributes(std::u16string_view& text) {
@@ -37,7 +37,7 @@ void KRValue::FormatAttributes(KString& out) const {
   FormatLimits(out);
 }
 
-void KRValue::WriteLines(KStream& stream, KString& path) const {
+void KRValue::WriteOwnLine(KStream& stream, const KString& path) const {
   KString line(path);
   line.Append(Name());
   line.Append(u':');
