@@ -181,9 +181,11 @@ void TPacketDefinitions::BuildIndex() {
   anyAlways_ = false;
   stops_.assign(size_t{256} * 256, 0);
   auto stopAt = [this](int before, size_t last) {
-    for (size_t first = 0; first < 256; ++first) {
-      if (before < 0 || static_cast<size_t>(before) == first) stops_[first << 8 | last] = 1;
+    if (before >= 0) {
+      stops_[static_cast<size_t>(before) << 8 | last] = 1;
+      return;
     }
+    for (size_t first = 0; first < 256; ++first) stops_[first << 8 | last] = 1;
   };
   std::fill(std::begin(mayStop_), std::end(mayStop_), uint8_t{0});
   stopAt(-1, 10);
