@@ -103,7 +103,7 @@ void TZDisplayWindow::ScheduleRedraw() {
 void TZDisplayWindow::paintEvent(QPaintEvent*) {
   // The transparent pixel's top byte is ignored by the RGB32 format: black.
   const QImage image(reinterpret_cast<const uchar*>(surface_.Pixels()), surface_.Width(),
-                     surface_.Height(), surface_.Width() * 4, QImage::Format_RGB32);
+                     surface_.Height(), qsizetype{surface_.Width()} * 4, QImage::Format_RGB32);
   QPainter painter(this);
   painter.drawImage(0, 0, image);
 }
@@ -153,7 +153,7 @@ void TZDisplayWindow::StartSnapshots(const QString& path, int intervalMs) {
 bool TZDisplayWindow::WriteSnapshot(const QString& path) const {
   if (path.isEmpty()) return false;
   const QImage image(reinterpret_cast<const uchar*>(surface_.Pixels()), surface_.Width(),
-                     surface_.Height(), surface_.Width() * 4, QImage::Format_RGB32);
+                     surface_.Height(), qsizetype{surface_.Width()} * 4, QImage::Format_RGB32);
   const QString temporary = path + QStringLiteral(".part");
   if (!image.convertToFormat(QImage::Format_RGB888).save(temporary, "PNG")) {
     QFile::remove(temporary);

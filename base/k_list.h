@@ -14,7 +14,11 @@ class KListItem : public KPersistent {
   KListItem() = default;
   // A copy is a new item, outside any list.
   KListItem(const KListItem& other) : KPersistent(other) {}
-  KListItem& operator=(const KListItem&) { return *this; }
+  // Assigning keeps the item where it is: list membership is not a value.
+  KListItem& operator=(const KListItem& other) {
+    if (this != &other) KPersistent::operator=(other);
+    return *this;
+  }
   ~KListItem() override;
 
   virtual KString ClassName() const { return KString::MakeView(u"KListItem"); }

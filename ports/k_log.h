@@ -18,8 +18,8 @@ class KLog {
  public:
   static constexpr char kError = 'E';
   static constexpr char kMessage = 'M';
-  static constexpr int64_t kDefaultMaxBytes = 10 * 1024 * 1024;
-  static constexpr int64_t kMinMaxBytes = 64 * 1024;
+  static constexpr int64_t kDefaultMaxBytes = int64_t{10} * 1024 * 1024;
+  static constexpr int64_t kMinMaxBytes = int64_t{64} * 1024;
   static constexpr int64_t kMaxMaxBytes = int64_t{1} << 30;
   static constexpr int kMaxTextChars = 4096;
 
