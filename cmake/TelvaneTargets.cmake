@@ -48,12 +48,16 @@ function(telvane_executable name)
   telvane_target_options(${name})
 endfunction()
 
-# telvane_test(<name> SOURCES ... DEPENDS ...): one GoogleTest program per
-# folder, registered with CTest test by test. Every test gets a fresh home.
+# telvane_test(<name> [OWN_MAIN] SOURCES ... DEPENDS ...): one GoogleTest
+# program per folder, registered with CTest test by test. Every test gets a
+# fresh home. OWN_MAIN: the sources bring main(), e.g. to set up a desktop.
 function(telvane_test name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;DEPENDS" ${ARGN})
+  cmake_parse_arguments(ARG "OWN_MAIN" "" "SOURCES;DEPENDS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
-  target_link_libraries(${name} PRIVATE ${ARG_DEPENDS} GTest::gtest GTest::gmock GTest::gtest_main)
+  target_link_libraries(${name} PRIVATE ${ARG_DEPENDS} GTest::gtest GTest::gmock)
+  if(NOT ARG_OWN_MAIN)
+    target_link_libraries(${name} PRIVATE GTest::gtest_main)
+  endif()
   target_compile_definitions(${name} PRIVATE TELVANE_TEST_DATA="${PROJECT_SOURCE_DIR}/tests/data")
   telvane_target_options(${name})
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60

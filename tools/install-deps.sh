@@ -13,7 +13,8 @@ packages=(
   imagemagick libjpeg-turbo-progs giflib-tools
 )
 if [[ "${TELVANE_GUI:-ON}" != "OFF" ]]; then
-  packages+=(qt6-base-dev qt6-qpa-plugins xvfb xauth)
+  # Xvfb, xrandr and xcb give the display window tests a two-monitor desktop.
+  packages+=(qt6-base-dev qt6-qpa-plugins xvfb xauth x11-xserver-utils libxcb1-dev)
 fi
 
 missing=()
