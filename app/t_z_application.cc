@@ -18,8 +18,8 @@
 #include "app/t_error_text.h"
 #include "app/t_home.h"
 #include "app/t_profile_choice.h"
-#include "app/t_z_display_window.h"
 #include "app/t_z_control.h"
+#include "app/t_z_display_window.h"
 #include "base/k_buffered_file.h"
 #include "base/k_file_extension.h"
 #include "base/k_wait_set.h"
@@ -156,8 +156,7 @@ void TZApplication::StartDdeServer() {
     }
   };
   QObject::connect(commandPoller_.get(), &QTimer::timeout, poll);
-  commandNotifier_ =
-      std::make_unique<QSocketNotifier>(commandServer_->Fd(), QSocketNotifier::Read);
+  commandNotifier_ = std::make_unique<QSocketNotifier>(commandServer_->Fd(), QSocketNotifier::Read);
   QObject::connect(commandNotifier_.get(), &QSocketNotifier::activated, poll);
 }
 
@@ -348,7 +347,7 @@ void TZApplication::CreateFonts() {
 
 void TZApplication::CreateDisplayWindow() {
   monitors_ = std::make_unique<KMonitorList>();
-  monitors_->Fill(KZScreen::PrimarySize(), KZScreen::PlatformMonitors());
+  monitors_->Fill(KZScreen::PrimaryRect(), KZScreen::PlatformMonitors());
   const TStopwatch& watch = stopwatch_;
   TDisplay::Clock clock = TDisplay::Clock::Monotonic();
   if (watch.HasCounter()) {

@@ -25,10 +25,11 @@ std::vector<KRect> KZScreen::PlatformMonitors() {
   return monitors;
 }
 
-KPoint KZScreen::PrimarySize() {
+KRect KZScreen::PrimaryRect() {
   const QScreen* primary = QGuiApplication::primaryScreen();
-  if (primary == nullptr) return KPoint{640, 480};
-  return KPoint{primary->size().width(), primary->size().height()};
+  if (primary == nullptr) return KRect::FromSize(0, 0, 640, 480);
+  const QRect g = primary->geometry();
+  return KRect::FromSize(g.x(), g.y(), g.width(), g.height());
 }
 
 KRect KZScreen::CurrentRect() const {

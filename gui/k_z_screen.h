@@ -16,9 +16,9 @@ class KZScreen : public KZWindow {
   ~KZScreen() override;
 
   // The desktop's monitors as the platform reports them (full rectangles,
-  // inclusive), and the primary display's size.
+  // inclusive), and the primary display's.
   static std::vector<KRect> PlatformMonitors();
-  static KPoint PrimarySize();
+  static KRect PrimaryRect();
 
   // Applies each rectangle in turn; the last becomes the target.
   void PlaceAt(const std::vector<KRect>& moves, bool coversMainScreen);

@@ -5,8 +5,8 @@
 #include "config/k_r_group.h"
 #include "config/k_r_int.h"
 
-void KMonitorList::Fill(KPoint mainSize, const std::vector<KRect>& monitors) {
-  main_ = KRect::FromSize(0, 0, mainSize.x, mainSize.y);
+void KMonitorList::Fill(const KRect& mainScreen, const std::vector<KRect>& monitors) {
+  main_ = mainScreen;
   entries_.assign(1, main_);
   for (const KRect& monitor : monitors) {
     if (std::find(entries_.begin(), entries_.end(), monitor) == entries_.end()) {

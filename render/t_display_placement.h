@@ -6,13 +6,14 @@
 
 class KRGroup;
 
-// The monitors of the desktop: entry 0 is the main screen at (0, 0), then
-// the further monitors in the platform's order, without repeats.
+// The monitors of the desktop: entry 0 is the main screen, then the further
+// monitors in the platform's order, without repeats. On X the primary
+// monitor need not start at (0, 0), so the main screen is its real place.
 class KMonitorList {
  public:
-  // `mainSize` is the primary display's size; `monitors` the platform's
-  // full monitor rectangles (inclusive), in its order.
-  void Fill(KPoint mainSize, const std::vector<KRect>& monitors);
+  // `mainScreen` is the primary display's rectangle; `monitors` the
+  // platform's full monitor rectangles (inclusive), in its order.
+  void Fill(const KRect& mainScreen, const std::vector<KRect>& monitors);
   // Null for a negative or too large index.
   const KRect* At(int index) const;
   const KRect& MainScreen() const { return main_; }

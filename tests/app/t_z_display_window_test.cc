@@ -47,7 +47,7 @@ class DisplayWindow : public ::testing::Test {
     Set(u"\\Display\\Top", 20);
     Set(u"\\Display\\Width", 320);
     Set(u"\\Display\\Height", 240);
-    monitors_.Fill(KPoint{800, 600}, {});
+    monitors_.Fill(KRect::FromSize(0, 0, 800, 600), {});
     window_ = std::make_unique<TZDisplayWindow>(*settings_, monitors_);
   }
   void TearDown() override {

@@ -65,7 +65,7 @@ struct Placement {
   KMonitorList monitors;
   Placement() {
     // The platform reports the primary monitor too; it is not listed twice.
-    monitors.Fill(KPoint{1920, 1080},
+    monitors.Fill(KRect::FromSize(0, 0, 1920, 1080),
                   {KRect::FromSize(0, 0, 1920, 1080), KRect::FromSize(1920, 0, 1280, 1024)});
   }
   void Set(const char16_t* path, int value) { settings.LookupInt(path)->Assign(value); }
@@ -87,6 +87,23 @@ TEST(TDisplayPlacement, MonitorsAndTheirFallback) {
   TDisplayPlacement gone = p.Compute();
   EXPECT_EQ(gone.target, KRect::FromSize(0, 0, 1920, 1080));
   EXPECT_TRUE(gone.coversMainScreen);
+}
+
+TEST(TDisplayPlacement, TheMainScreenIsWhereThePrimaryMonitorIs) {
+  // An X desktop whose primary monitor is the right-hand one.
+  Placement p;
+  const KRect left = KRect::FromSize(0, 0, 1280, 1024);
+  const KRect right = KRect::FromSize(1280, 0, 1920, 1080);
+  p.monitors.Fill(right, {left, right});
+  ASSERT_EQ(p.monitors.Count(), 2);
+  p.Set(u"\\Display\\Monitor", 0);
+  TDisplayPlacement main = p.Compute();
+  EXPECT_EQ(main.target, right);
+  EXPECT_TRUE(main.coversMainScreen);
+  p.Set(u"\\Display\\Monitor", 1);
+  EXPECT_EQ(p.Compute().target, left);
+  p.Set(u"\\Display\\Monitor", 5);
+  EXPECT_EQ(p.Compute().target, right);
 }
 
 TEST(TDisplayPlacement, CustomRectangleIsCutAndMovesInTwoSteps) {

@@ -99,7 +99,7 @@ class DisplayWindowOnTwoMonitors : public ::testing::Test {
     ASSERT_NE(Connection(), nullptr);
     settings_ = std::make_unique<KRegistry>(KDefaultSettings::Table());
     // As the application fills it at start-up.
-    monitors_.Fill(KZScreen::PrimarySize(), KZScreen::PlatformMonitors());
+    monitors_.Fill(KZScreen::PrimaryRect(), KZScreen::PlatformMonitors());
   }
   void TearDown() override {
     window_.reset();
