@@ -145,11 +145,6 @@ std::string KString::ToLatin1() const {
   return out;
 }
 
-void KString::Clear() {
-  if (growth_ == Growth::View) return;
-  start_ = end_ = 0;
-}
-
 int KString::AssignSlowly(std::u16string_view text) {
   if (growth_ == Growth::View) return 0;
   // The source may lie inside this buffer.

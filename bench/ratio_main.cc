@@ -1,7 +1,7 @@
 // Runs the benchmarks, then prints each one's time as a ratio to the
 // baseline of its family measured in the same run. A benchmark names its
 // baseline with the label "baseline:<family>" and its followers with
-// "family:<family>".
+// "family:<family>", or "family:<one>+<other>" for a ratio to each.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -22,7 +22,12 @@ class RatioReporter : public benchmark::ConsoleReporter {
       if (label.rfind("baseline:", 0) == 0) {
         baselines_[label.substr(9)] = seconds;
       } else if (label.rfind("family:", 0) == 0) {
-        followers_.push_back({run.benchmark_name(), label.substr(7), seconds});
+        for (size_t at = 7; at <= label.size();) {
+          size_t end = label.find('+', at);
+          if (end == std::string::npos) end = label.size();
+          followers_.push_back({run.benchmark_name(), label.substr(at, end - at), seconds});
+          at = end + 1;
+        }
       }
     }
   }

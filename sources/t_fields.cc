@@ -109,8 +109,8 @@ void TFields::CompletePacket() {
   WriteEvent(anyMatched ? std::u16string_view(u"BDY TRL") : std::u16string_view(u"TRL"));
 }
 
-void TFields::WriteEvent(std::u16string_view words) {
-  TDebugEvents* events = source_ ? source_->DebugEvents() : nullptr;
+void TFields::WriteEventText(std::u16string_view words) {
+  TDebugEvents* events = source_->DebugEvents();
   if (!events) return;
   KString text(u"{");
   text.Append(source_->SourceName());

@@ -81,7 +81,11 @@ class TFields : public KListItem {
   void CheckHeader();
   void Enter();
   void CompletePacket();
-  void WriteEvent(std::u16string_view words);
+  // Only a source with a debug client wants the events.
+  void WriteEvent(std::u16string_view words) {
+    if (source_) WriteEventText(words);
+  }
+  void WriteEventText(std::u16string_view words);
 
   TFieldsOwner* source_;
   KString31 name_;

@@ -5,6 +5,8 @@
 #include <memory>
 #include <string_view>
 
+#include "base/k_string.h"
+
 // The characters of one packet in collection: a capacity fixed once at run
 // time that never grows, so a runaway body cannot eat memory. Every
 // received character passes through here, hence the inline operations and
@@ -47,7 +49,7 @@ class TPacketBuffer {
       start_ = 0;
     }
     count = std::min(count, capacity_ - end_);
-    std::memcpy(data_.get() + end_, chars, sizeof(char16_t) * static_cast<size_t>(count));
+    KString::CopyChars(data_.get() + end_, chars, static_cast<size_t>(count));
     end_ += count;
   }
   // Removes `count` characters at the front (all when more).

@@ -2,8 +2,56 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstring>
 
 #include "sources/t_command_line_collector.h"
+
+namespace {
+
+// The first place from `at` below `end` that holds one of the N `wanted`
+// characters, or `end`. Eight characters a step: a run between stops is
+// mostly ordinary text.
+template <int N>
+size_t FindAnyOf(const char16_t* chars, size_t at, size_t end, const char16_t* wanted) {
+  using Lanes = uint16_t __attribute__((vector_size(16)));
+  constexpr size_t kLanes = sizeof(Lanes) / sizeof(char16_t);
+  Lanes broadcast[N];
+  for (int i = 0; i < N; ++i) {
+    const uint16_t w = wanted[i];
+    broadcast[i] = Lanes{w, w, w, w, w, w, w, w};
+  }
+  for (; at + kLanes <= end; at += kLanes) {
+    Lanes lanes;
+    std::memcpy(&lanes, chars + at, sizeof lanes);
+    auto hit = lanes == broadcast[0];
+    for (int i = 1; i < N; ++i) hit |= lanes == broadcast[i];
+    uint64_t halves[2];
+    std::memcpy(halves, &hit, sizeof halves);
+    if (halves[0] != 0) return at + static_cast<size_t>(std::countr_zero(halves[0])) / 16;
+    if (halves[1] != 0) return at + 4 + static_cast<size_t>(std::countr_zero(halves[1])) / 16;
+  }
+  for (; at < end; ++at) {
+    for (int i = 0; i < N; ++i) {
+      if (chars[at] == wanted[i]) return at;
+    }
+  }
+  return end;
+}
+
+size_t FindAnyOf(const char16_t* chars, size_t at, size_t end, const char16_t* wanted, int count) {
+  switch (count) {
+    case 1:
+      return FindAnyOf<1>(chars, at, end, wanted);
+    case 2:
+      return FindAnyOf<2>(chars, at, end, wanted);
+    case 3:
+      return FindAnyOf<3>(chars, at, end, wanted);
+    default:
+      return FindAnyOf<4>(chars, at, end, wanted);
+  }
+}
+
+}  // namespace
 
 TFields* TPacketDefinitions::Find(std::u16string_view name) const {
   for (TFields* fields : list_.Items<TFields>()) {
@@ -71,15 +119,20 @@ size_t TPacketDefinitions::FeedRun(std::u16string_view chars, bool& traffic) {
     if (quick) {
       size_t count = 0;
       const uint8_t* stops = stops_.data();
-      for (; count < limit; ++count) {
-        const char16_t ch = chars[count];
-        if (mayStop_[ch & 0xFF] == 0) continue;
-        if (ch == trailerLast) break;
-        // Before the first character of a hunt nothing can end a header of
-        // two or more, so what the history holds then does not matter.
-        const char16_t previous =
-            count > 0 ? chars[count - 1] : history_[(received_ - 1) & (history_.size() - 1)];
-        if (stops[static_cast<size_t>(previous & 0xFF) << 8 | (ch & 0xFF)] != 0) break;
+      auto stopsBefore = [&](char16_t previous, char16_t ch) {
+        return mayStop_[ch & 0xFF] != 0 &&
+               (ch == trailerLast ||
+                stops[static_cast<size_t>(previous & 0xFF) << 8 | (ch & 0xFF)] != 0);
+      };
+      // Before the first character of a hunt nothing can end a header of
+      // two or more, so what the history holds then does not matter.
+      if (limit > 0 && !stopsBefore(history_[(received_ - 1) & (history_.size() - 1)], chars[0])) {
+        count = 1;
+        if (scanCount_ >= 0) {
+          count = ScanRun(chars.data(), limit, inside != nullptr, trailerLast);
+        } else {
+          while (count < limit && !stopsBefore(chars[count - 1], chars[count])) ++count;
+        }
       }
       if (count > 0) {
         if (inside) inside->AppendBody(chars.data(), static_cast<int>(count));
@@ -91,6 +144,33 @@ size_t TPacketDefinitions::FeedRun(std::u16string_view chars, bool& traffic) {
   }
   traffic = FeedOne(chars[0]);
   return 1;
+}
+
+size_t TPacketDefinitions::ScanRun(const char16_t* chars, size_t limit, bool inPacket,
+                                   int trailerLast) const {
+  // What can stop a run here: a character that may come before a header's
+  // last one or is a one-character header, then the packet's trailer, or
+  // outside packets the LF that ends a command line.
+  char16_t wanted[4] = {scanWanted_[0], scanWanted_[1], scanWanted_[2], 0};
+  int count = scanCount_;
+  if (!inPacket || trailerLast >= 0) {
+    wanted[count++] = inPacket ? static_cast<char16_t>(trailerLast) : char16_t{10};
+  }
+  if (count == 0) return limit;
+  // The first character is known not to stop the run, but a header may end after it.
+  size_t at = 0;
+  while (true) {
+    at = FindAnyOf(chars, at, limit, wanted, count);
+    if (at == limit) return limit;
+    const char16_t ch = chars[at];
+    if ((inPacket && ch == trailerLast) || (!inPacket && ch == 10) || scanSelf_[ch & 0xFF] != 0) {
+      return at;
+    }
+    // A character a header may end after: the run stops before that end.
+    if (at + 1 == limit) return limit;
+    if (stops_[static_cast<size_t>(ch & 0xFF) << 8 | (chars[at + 1] & 0xFF)] != 0) return at + 1;
+    ++at;
+  }
 }
 
 bool TPacketDefinitions::FeedOne(char16_t ch) {
@@ -190,6 +270,11 @@ void TPacketDefinitions::BuildIndex() {
   std::fill(std::begin(mayStop_), std::end(mayStop_), uint8_t{0});
   stopAt(-1, 10);
   mayStop_[10] = 1;
+  std::fill(std::begin(scanSelf_), std::end(scanSelf_), uint8_t{0});
+  std::u16string scanned;  // exactly what may stop a run, for the vector scan
+  auto scanFor = [&scanned](char16_t ch) {
+    if (scanned.find(ch) == std::u16string::npos) scanned += ch;
+  };
   size_t longest = 1;
   for (size_t at = 0; at < order_.size(); ++at) {
     const TFields& fields = *order_[at];
@@ -219,6 +304,12 @@ void TPacketDefinitions::BuildIndex() {
     byLast_[last * words_ + word] |= mask;
     stopAt(length >= 2 ? header.Name().At(length - 2) & 0xFF : -1, last);
     mayStop_[last] = 1;
+    if (length >= 2) {
+      scanFor(header.Name().At(length - 2));
+    } else {
+      scanFor(header.Name().At(0));
+      scanSelf_[last] = 1;
+    }
     longest = std::max(longest, static_cast<size_t>(length));
   }
   // Always-fed definitions keep their own state; the busy set leaves them out.
@@ -227,5 +318,8 @@ void TPacketDefinitions::BuildIndex() {
     busy_[word] &= ~always_[word];
   }
   history_.assign(std::bit_ceil(longest), char16_t{0});
+  scanCount_ = scanned.size() < std::size(scanWanted_) + 1 ? static_cast<int>(scanned.size()) : -1;
+  std::fill(std::begin(scanWanted_), std::end(scanWanted_), char16_t{0});
+  if (scanCount_ > 0) std::copy(scanned.begin(), scanned.end(), scanWanted_);
   indexed_ = true;
 }

@@ -63,6 +63,9 @@ class TPacketDefinitions {
   // Takes at least one character (when there is one): a run that is all
   // traffic or all not.
   size_t FeedRun(std::u16string_view chars, bool& traffic);
+  // How long a quick run starting at `chars` is, the first character
+  // already known not to stop it.
+  size_t ScanRun(const char16_t* chars, size_t limit, bool inPacket, int trailerLast) const;
   bool FeedOne(char16_t ch);
   bool FeedWord(size_t word, char16_t ch, uint64_t position);
   // Whether the characters received up to `position` end with `header`.
@@ -95,6 +98,12 @@ class TPacketDefinitions {
   // By one low byte: whether it ends any header or trailer, or is LF; the
   // quick test before the one by pairs.
   uint8_t mayStop_[256] = {};
+  // The characters that may come before a header's last one, and the
+  // one-character headers, when there are few enough for a vector scan
+  // (-1 otherwise); scanSelf_ tells the latter by low byte.
+  char16_t scanWanted_[3] = {};
+  int scanCount_ = -1;
+  uint8_t scanSelf_[256] = {};
   // The last characters received, a ring whose size is a power of two.
   std::vector<char16_t> history_;
   uint64_t received_ = 0;

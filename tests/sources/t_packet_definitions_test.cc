@@ -77,7 +77,8 @@ void ExpectSameAs(const RecordingSource& got, const RecordingSource& want) {
 
 // The indexed cutter, in runs and one character at a time, against every
 // definition seeing every character.
-void ExpectSameCut(const std::u16string& script, int bufferSize, const std::u16string& feed) {
+void ExpectSameCut(const std::u16string& script, int bufferSize, const std::u16string& feed,
+                   size_t pieceSize = 1000) {
   TFieldStringProcessor runProcessor;
   TFieldStringProcessor eachProcessor;
   TFieldStringProcessor referenceProcessor;
@@ -89,8 +90,8 @@ void ExpectSameCut(const std::u16string& script, int bufferSize, const std::u16s
   TScriptReader(eachProcessor, bufferSize).LoadText(each.definitions, &each, script);
   TScriptReader(referenceProcessor, bufferSize).LoadText(reference.definitions, &reference, script);
   // Fed in uneven pieces, as passes would.
-  for (size_t at = 0; at < feed.size(); at += 1000) {
-    const std::u16string_view piece = std::u16string_view(feed).substr(at, 1000);
+  for (size_t at = 0; at < feed.size(); at += pieceSize) {
+    const std::u16string_view piece = std::u16string_view(feed).substr(at, pieceSize);
     runs.Feed(piece);
     each.FeedEach(piece);
     FeedEveryDefinition(reference, piece);
@@ -179,6 +180,37 @@ TEST(TPacketDefinitions, RunsOfTrafficCutAsBeforeTheIndex) {
     if (i % 7 == 0) feed += u"Trigger=Lap\n\n";
   }
   ExpectSameCut(script, 64, feed);
+}
+
+TEST(TPacketDefinitions, VectorScannedRunsCutAsBeforeTheIndex) {
+  // Few enough characters can stop a run for it to be scanned eight at a
+  // time: the one before \02R's and QR's last, and the one-character header
+  // \u0152. Their look-alikes by low byte (\u0102, \u0151, R) must not stop
+  // it, nor an LF inside a packet; stops fall on every place of a step, at
+  // the ends of pieces, and a header may end just after a piece.
+  const std::u16string script =
+      u";;R\nheader=\\02R,length=2\ntrailer=\\03,length=1\ntextfield=F,stop=\\2c\n"
+      u"textfield=G,stop=\\2c\n"
+      u";;QR\nheader=QR,length=2\ntrailer=ZZ,length=2\ntextfield=F,length=2\n"
+      u";;Wide\nheader=\u0152,length=1\nbodylength=9\ntextfield=F,stop=R\n";
+  const char16_t alphabet[] = {u'Q',  u'R',      u'Z',      u',',      u'\x02', u'\x03',
+                               u'\n', u'\u0102', u'\u0151', u'\u0152', u'x'};
+  const std::u16string_view letters(alphabet, std::size(alphabet));
+  std::u16string feed;
+  std::mt19937 random(11);
+  for (int i = 0; i < 6000; ++i) {
+    feed += std::u16string(random() % 20, u'x');
+    feed += letters[random() % letters.size()];
+    if (i % 5 == 0) feed += u"\x02R1,A\n,\x03";
+    if (i % 7 == 0) feed += u"\x02R12,Smith,John\nUSA,\x03";  // overflows the small buffer
+    if (i % 11 == 0) feed += u"Trigger=Lap\n\n";
+  }
+  for (const int bufferSize : {8, 40, 32767}) {
+    for (const size_t pieceSize : {size_t{1000}, size_t{9}, size_t{2}}) {
+      SCOPED_TRACE(testing::Message() << bufferSize << " " << pieceSize);
+      ExpectSameCut(script, bufferSize, feed, pieceSize);
+    }
+  }
 }
 
 }  // namespace
