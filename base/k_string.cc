@@ -195,12 +195,21 @@ int KString::AppendInt(int64_t value) {
 
 int KString::Insert(int index, std::u16string_view text) {
   if (growth_ == Growth::View || text.empty()) return 0;
-  index = std::clamp(index, 0, Length());
-  std::u16string tail(View().substr(static_cast<size_t>(index)));
-  const std::u16string inserted(text);
-  Truncate(index);
-  const int stored = Append(inserted);
-  Append(tail);
+  if (!IsOutside(text.data())) {
+    const std::u16string copy(text);
+    return Insert(index, copy);
+  }
+  const int length = Length();
+  index = std::clamp(index, 0, length);
+  // What does not fit is cut from the end: the tail before the new text.
+  const int room = MaxLength() - index;
+  const int stored = static_cast<int>(std::min<size_t>(text.size(), static_cast<size_t>(room)));
+  const int kept = std::min(length - index, room - stored);
+  if (stored <= 0 || !MakeRoom(index + stored + kept)) return 0;
+  char16_t* const at = buffer_ + start_ + index;
+  if (kept > 0) std::memmove(at + stored, at, sizeof(char16_t) * static_cast<size_t>(kept));
+  CopyChars(at, text.data(), static_cast<size_t>(stored));
+  end_ = start_ + index + stored + kept;
   return stored;
 }
 

@@ -127,8 +127,8 @@ class KString {
   const char16_t* end() const { return Data() + Length(); }
 
   // Copies `count` characters between buffers that do not overlap. Fields
-  // and packet pieces are mostly a few characters long, where a call to
-  // memcpy costs more than the copy: those move as two overlapping words.
+  // and packet bodies are mostly a few dozen characters long, where a call
+  // to memcpy costs more than the copy: those move as overlapping blocks.
 #if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic push
 // Inlined with a constant count, the branches for other counts draw these.
@@ -136,21 +136,32 @@ class KString {
 #pragma GCC diagnostic ignored "-Wstringop-overread"
 #endif
   static void CopyChars(char16_t* to, const char16_t* from, size_t count) {
-    auto copyPair = [&](auto word) {
-      constexpr size_t kChars = sizeof(word) / sizeof(char16_t);
-      decltype(word) first;
-      decltype(word) last;
-      std::memcpy(&first, from, sizeof word);
-      std::memcpy(&last, from + count - kChars, sizeof word);
-      std::memcpy(to, &first, sizeof word);
-      std::memcpy(to + count - kChars, &last, sizeof word);
+    struct Block16 {
+      uint64_t low;
+      uint64_t high;
     };
-    if (count > 8) {
+    // The first and the last block of `length` characters from `start`,
+    // which cover them all when `length` is from one block to two.
+    auto copyEnds = [&](auto block, size_t start, size_t length) {
+      constexpr size_t kChars = sizeof(block) / sizeof(char16_t);
+      decltype(block) first;
+      decltype(block) last;
+      std::memcpy(&first, from + start, sizeof block);
+      std::memcpy(&last, from + start + length - kChars, sizeof block);
+      std::memcpy(to + start, &first, sizeof block);
+      std::memcpy(to + start + length - kChars, &last, sizeof block);
+    };
+    if (count > 32) {
       std::memcpy(to, from, sizeof(char16_t) * count);
+    } else if (count > 16) {
+      copyEnds(Block16{}, 0, 16);
+      copyEnds(Block16{}, count - 16, 16);
+    } else if (count >= 8) {
+      copyEnds(Block16{}, 0, count);
     } else if (count >= 4) {
-      copyPair(uint64_t{});
+      copyEnds(uint64_t{}, 0, count);
     } else if (count >= 2) {
-      copyPair(uint32_t{});
+      copyEnds(uint32_t{}, 0, count);
     } else if (count == 1) {
       *to = *from;
     }

@@ -3,7 +3,8 @@
 // and trailers, which takes the cutter's general path instead of its quick
 // one; both must deliver the same packets. The quick script is fed once
 // more in runs, as a source's pass does, with the same packets and command
-// lines to come out.
+// lines to come out; and so is the script without its last definition,
+// whose few stop characters let runs be scanned eight places a step.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -102,6 +103,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (data[i] == '\\') return 0;
   }
   static const std::u16string general = WithIdentityProcess(kScript);
+  static const std::u16string fewStops(
+      std::u16string_view(kScript).substr(0, std::u16string_view(kScript).find(u";;Tiny")));
   if (general.size() != std::u16string_view(kScript).size() + 7 * 11) __builtin_trap();
   const std::u16string chars = Characters(data, size);
   Recorder quick;
@@ -112,5 +115,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Run(kScript, chars, runs, true);
   if (quick.packets != slow.packets || quick.traffic != slow.traffic) __builtin_trap();
   if (runs.packets != quick.packets || runs.commands != quick.commands) __builtin_trap();
+  Recorder fewQuick;
+  Recorder fewRuns;
+  Run(fewStops, chars, fewQuick, false);
+  Run(fewStops, chars, fewRuns, true);
+  if (fewRuns.packets != fewQuick.packets || fewRuns.commands != fewQuick.commands) {
+    __builtin_trap();
+  }
   return 0;
 }

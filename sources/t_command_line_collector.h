@@ -16,6 +16,11 @@ class TCommandLineCollector {
   // The same without the copy: a completed line is then PreviousCommand()
   // (empty when a bare LF had nothing to repeat).
   bool Feed(char16_t ch);
+  // Characters that hold no LF, as Feed would take them one by one.
+  void Append(std::u16string_view chars) {
+    const int room = kMaxLineLength - line_.Length();
+    if (room > 0 && !chars.empty()) line_.Append(chars.substr(0, static_cast<size_t>(room)));
+  }
   // Packet traffic: the line in progress and the previous command are dropped.
   void Reset() {
     if (!line_.IsEmpty()) line_.Clear();

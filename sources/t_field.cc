@@ -8,8 +8,8 @@ void TField::SetName(const KString& name) {
   for (const char16_t ch : name_) nameMask_ |= uint64_t{1} << (ch & 63);
 }
 
-void TField::Extract(std::u16string_view text, int& pos, TFieldStringProcessor& processor,
-                     int maxLength) {
+void TField::ExtractSlowly(std::u16string_view text, int& pos, TFieldStringProcessor& processor,
+                           int maxLength) {
   matched_ = false;
   if (pos < 0) pos = 0;
   const int size = static_cast<int>(text.size());
@@ -40,7 +40,11 @@ void TField::Extract(std::u16string_view text, int& pos, TFieldStringProcessor& 
     value_.Clear();
     return;
   }
-  if (!process_.IsEmpty()) processor.Process(process_, value_, maxLength);
+  if (!process_.IsEmpty()) Reprocess(processor, maxLength);
+}
+
+void TField::Reprocess(TFieldStringProcessor& processor, int maxLength) {
+  processor.Process(process_, value_, maxLength);
 }
 
 void TField::SetMatch(std::u16string_view value) {

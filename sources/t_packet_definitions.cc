@@ -2,56 +2,9 @@
 
 #include <algorithm>
 #include <bit>
-#include <cstring>
 
+#include "base/k_char_scan.h"
 #include "sources/t_command_line_collector.h"
-
-namespace {
-
-// The first place from `at` below `end` that holds one of the N `wanted`
-// characters, or `end`. Eight characters a step: a run between stops is
-// mostly ordinary text.
-template <int N>
-size_t FindAnyOf(const char16_t* chars, size_t at, size_t end, const char16_t* wanted) {
-  using Lanes = uint16_t __attribute__((vector_size(16)));
-  constexpr size_t kLanes = sizeof(Lanes) / sizeof(char16_t);
-  Lanes broadcast[N];
-  for (int i = 0; i < N; ++i) {
-    const uint16_t w = wanted[i];
-    broadcast[i] = Lanes{w, w, w, w, w, w, w, w};
-  }
-  for (; at + kLanes <= end; at += kLanes) {
-    Lanes lanes;
-    std::memcpy(&lanes, chars + at, sizeof lanes);
-    auto hit = lanes == broadcast[0];
-    for (int i = 1; i < N; ++i) hit |= lanes == broadcast[i];
-    uint64_t halves[2];
-    std::memcpy(halves, &hit, sizeof halves);
-    if (halves[0] != 0) return at + static_cast<size_t>(std::countr_zero(halves[0])) / 16;
-    if (halves[1] != 0) return at + 4 + static_cast<size_t>(std::countr_zero(halves[1])) / 16;
-  }
-  for (; at < end; ++at) {
-    for (int i = 0; i < N; ++i) {
-      if (chars[at] == wanted[i]) return at;
-    }
-  }
-  return end;
-}
-
-size_t FindAnyOf(const char16_t* chars, size_t at, size_t end, const char16_t* wanted, int count) {
-  switch (count) {
-    case 1:
-      return FindAnyOf<1>(chars, at, end, wanted);
-    case 2:
-      return FindAnyOf<2>(chars, at, end, wanted);
-    case 3:
-      return FindAnyOf<3>(chars, at, end, wanted);
-    default:
-      return FindAnyOf<4>(chars, at, end, wanted);
-  }
-}
-
-}  // namespace
 
 TFields* TPacketDefinitions::Find(std::u16string_view name) const {
   for (TFields* fields : list_.Items<TFields>()) {
@@ -69,81 +22,83 @@ size_t TPacketDefinitions::Feed(std::u16string_view chars, TCommandLineCollector
                                 bool& completed) {
   completed = false;
   if (!indexed_) BuildIndex();
+  const char16_t* const data = chars.data();
+  const size_t size = chars.size();
   size_t at = 0;
-  while (at < chars.size()) {
+  bool stopped = false;  // the run before ended on a character that stops runs
+  while (at < size) {
     bool traffic = false;
-    const size_t run = FeedRun(chars.substr(at), traffic);
+    size_t run = stopped ? 0 : QuickRun(data + at, size - at, traffic, stopped);
+    if (run == 0) {
+      traffic = FeedOne(data[at]);
+      run = 1;
+      stopped = false;
+    }
+    const size_t end = at + run;
     if (traffic) {
       collector.Reset();
-      at += run;
+      at = end;
       continue;
     }
     // A run outside packets holds no LF but perhaps as its last character.
-    for (const size_t end = at + run; at < end; ++at) {
-      if (collector.Feed(chars[at])) {
-        completed = true;
-        return at + 1;
-      }
+    const bool lineEnds = data[end - 1] == 10;
+    collector.Append({data + at, run - (lineEnds ? 1 : 0)});
+    at = end;
+    if (lineEnds) {
+      collector.Feed(char16_t{10});
+      completed = true;
+      break;
     }
   }
   return at;
 }
 
-size_t TPacketDefinitions::FeedRun(std::u16string_view chars, bool& traffic) {
-  if (!anyAlways_ && busyCount_ <= 1) {
-    TFields* inside = nullptr;
-    size_t limit = chars.size();
-    int trailerLast = -1;
-    bool quick = true;
-    if (busyCount_ == 1) {
-      size_t word = 0;
-      while (busy_[word] == 0) ++word;
-      inside = order_[word * 64 + static_cast<size_t>(std::countr_zero(busy_[word]))];
-      const TPacketBuffer& buffer = inside->Buffer();
-      const int trailerLength = inside->Trailer().Length();
-      limit = std::min(limit, static_cast<size_t>(buffer.Capacity() - buffer.Length()));
-      if (!inside->InPacket() || limit == 0) {
-        quick = false;  // a header in collection, or a body about to overflow
-      } else if (inside->BodyLength() >= 0) {
-        // The character that reaches the length completes the packet.
-        const int64_t before = int64_t{inside->BodyLength()} - buffer.Length() - 1;
-        limit = before > 0 ? std::min(limit, static_cast<size_t>(before)) : 0;
-        quick = limit > 0;
-      } else if (trailerLength > 0 && inside->Trailer().Process().IsEmpty()) {
-        // Only the trailer's last character can end the body.
-        trailerLast = inside->Trailer().Name().At(trailerLength - 1);
-      } else {
-        quick = trailerLength < 0;
-      }
-    }
-    if (quick) {
-      size_t count = 0;
-      const uint8_t* stops = stops_.data();
-      auto stopsBefore = [&](char16_t previous, char16_t ch) {
-        return mayStop_[ch & 0xFF] != 0 &&
-               (ch == trailerLast ||
-                stops[static_cast<size_t>(previous & 0xFF) << 8 | (ch & 0xFF)] != 0);
-      };
-      // Before the first character of a hunt nothing can end a header of
-      // two or more, so what the history holds then does not matter.
-      if (limit > 0 && !stopsBefore(history_[(received_ - 1) & (history_.size() - 1)], chars[0])) {
-        count = 1;
-        if (scanCount_ >= 0) {
-          count = ScanRun(chars.data(), limit, inside != nullptr, trailerLast);
-        } else {
-          while (count < limit && !stopsBefore(chars[count - 1], chars[count])) ++count;
-        }
-      }
-      if (count > 0) {
-        if (inside) inside->AppendBody(chars.data(), static_cast<int>(count));
-        Remember(chars.data(), count);
-        traffic = inside != nullptr;
-        return count;
-      }
+size_t TPacketDefinitions::QuickRun(const char16_t* chars, size_t size, bool& traffic,
+                                    bool& stopped) {
+  if (anyAlways_ || busyCount_ > 1) return 0;
+  TFields* const inside = inside_;
+  size_t limit = size;
+  int trailerLast = -1;
+  if (inside) {
+    const TPacketBuffer& buffer = inside->Buffer();
+    const int trailerLength = inside->Trailer().Length();
+    limit = std::min(limit, static_cast<size_t>(buffer.Capacity() - buffer.Length()));
+    // A header in collection, or a body about to overflow.
+    if (!inside->InPacket() || limit == 0) return 0;
+    if (inside->BodyLength() >= 0) {
+      // The character that reaches the length completes the packet.
+      const int64_t before = int64_t{inside->BodyLength()} - buffer.Length() - 1;
+      if (before <= 0) return 0;
+      limit = std::min(limit, static_cast<size_t>(before));
+    } else if (trailerLength > 0 && inside->Trailer().Process().IsEmpty()) {
+      // Only the trailer's last character can end the body.
+      trailerLast = inside->Trailer().Name().At(trailerLength - 1);
+    } else if (trailerLength >= 0) {
+      return 0;
     }
   }
-  traffic = FeedOne(chars[0]);
-  return 1;
+  const uint8_t* const stops = stops_.data();
+  auto stopsBefore = [&](char16_t previous, char16_t ch) {
+    return mayStop_[ch & 0xFF] != 0 &&
+           (ch == trailerLast ||
+            stops[static_cast<size_t>(previous & 0xFF) << 8 | (ch & 0xFF)] != 0);
+  };
+  // Before the first character of a hunt nothing can end a header of
+  // two or more, so what the history holds then does not matter.
+  if (stopsBefore(history_[(received_ - 1) & (history_.size() - 1)], chars[0])) return 0;
+  size_t count = 1;
+  if (scanCount_ >= 0) {
+    count = ScanRun(chars, limit, inside != nullptr, trailerLast);
+    if (count == 0) return 0;
+  } else {
+    while (count < limit && !stopsBefore(chars[count - 1], chars[count])) ++count;
+  }
+  // Short of the limit, the next character is one that stops runs.
+  stopped = count < limit;
+  if (inside) inside->AppendBody(chars, static_cast<int>(count));
+  Remember(chars, count);
+  traffic = inside != nullptr;
+  return count;
 }
 
 size_t TPacketDefinitions::ScanRun(const char16_t* chars, size_t limit, bool inPacket,
@@ -160,7 +115,7 @@ size_t TPacketDefinitions::ScanRun(const char16_t* chars, size_t limit, bool inP
   // The first character is known not to stop the run, but a header may end after it.
   size_t at = 0;
   while (true) {
-    at = FindAnyOf(chars, at, limit, wanted, count);
+    at = KCharScan::FindAnyOf(chars, at, limit, wanted, count);
     if (at == limit) return limit;
     const char16_t ch = chars[at];
     if ((inPacket && ch == trailerLast) || (!inPacket && ch == 10) || scanSelf_[ch & 0xFF] != 0) {
@@ -246,6 +201,19 @@ void TPacketDefinitions::SetBusy(size_t at, bool busy, uint64_t position) {
     // Nothing collected: the hunt starts over after this character.
     huntFrom_[at] = position + 1;
   }
+  FindInside(busy ? static_cast<int>(at) : -1);
+}
+
+void TPacketDefinitions::FindInside(int hint) {
+  inside_ = nullptr;
+  if (busyCount_ != 1) return;
+  if (hint >= 0) {
+    inside_ = order_[static_cast<size_t>(hint)];
+    return;
+  }
+  size_t word = 0;
+  while (busy_[word] == 0) ++word;
+  inside_ = order_[word * 64 + static_cast<size_t>(std::countr_zero(busy_[word]))];
 }
 
 void TPacketDefinitions::BuildIndex() {
@@ -317,6 +285,7 @@ void TPacketDefinitions::BuildIndex() {
     busyCount_ -= std::popcount(busy_[word] & always_[word]);
     busy_[word] &= ~always_[word];
   }
+  FindInside();
   history_.assign(std::bit_ceil(longest), char16_t{0});
   scanCount_ = scanned.size() < std::size(scanWanted_) + 1 ? static_cast<int>(scanned.size()) : -1;
   std::fill(std::begin(scanWanted_), std::end(scanWanted_), char16_t{0});

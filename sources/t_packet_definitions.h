@@ -60,9 +60,11 @@ class TPacketDefinitions {
   size_t Feed(std::u16string_view chars, TCommandLineCollector& collector, bool& completed);
 
  private:
-  // Takes at least one character (when there is one): a run that is all
-  // traffic or all not.
-  size_t FeedRun(std::u16string_view chars, bool& traffic);
+  // Takes a run of characters that is all traffic or all not and concerns
+  // at most the one definition inside a packet, or returns 0 when the first
+  // character must go to the definitions one by one. `stopped` tells that
+  // the character after the run must.
+  size_t QuickRun(const char16_t* chars, size_t size, bool& traffic, bool& stopped);
   // How long a quick run starting at `chars` is, the first character
   // already known not to stop it.
   size_t ScanRun(const char16_t* chars, size_t limit, bool inPacket, int trailerLast) const;
@@ -72,6 +74,9 @@ class TPacketDefinitions {
   bool HistoryEndsWith(std::u16string_view header, uint64_t position) const;
   void Remember(const char16_t* chars, size_t count);
   void SetBusy(size_t at, bool busy, uint64_t position);
+  // The one busy definition, when there is exactly one: `hint` when it is
+  // known, else the busy set tells.
+  void FindInside(int hint = -1);
   void BuildIndex();
 
   // Headers longer than this are hunted character by character.
@@ -86,6 +91,7 @@ class TPacketDefinitions {
   std::vector<uint64_t> always_;
   std::vector<uint64_t> byLast_;  // 256 rows of words_ words, by the last character's low byte
   int busyCount_ = 0;
+  TFields* inside_ = nullptr;
   bool anyAlways_ = false;
   // Per definition in script order: the plain header to match, and where its
   // hunt began (the number of characters received before it).

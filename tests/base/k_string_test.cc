@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <string>
+
 TEST(KString, GrowableGrowsToNeededOrTwiceItsCapacity) {
   KString s;
   s.Append(u'a');
@@ -122,4 +125,41 @@ TEST(KString, Utf8RoundTripsIncludingCharactersBeyondTheBasicPlane) {
   EXPECT_EQ(broken.View(), u"a\uFFFD");
   KString overlong(std::string_view("\xC0\xAF", 2));
   EXPECT_EQ(overlong.View(), u"\uFFFD\uFFFD");
+}
+
+TEST(KString, InsertKeepsTheNewTextAndCutsTheTail) {
+  // In a growable string, and in a fixed one as full as it gets, and from
+  // the string's own text.
+  KString grown("abcdef");
+  EXPECT_EQ(grown.Insert(3, u"XYZ"), 3);
+  EXPECT_EQ(grown.ToUtf8(), "abcXYZdef");
+  EXPECT_EQ(grown.Insert(1, grown.View().substr(3, 3)), 3);
+  EXPECT_EQ(grown.ToUtf8(), "aXYZbcXYZdef");
+  grown.Delete(0, 2);  // the text no longer starts at the front of its buffer
+  EXPECT_EQ(grown.Insert(0, u"<"), 1);
+  EXPECT_EQ(grown.ToUtf8(), "<YZbcXYZdef");
+
+  KStringN<8> fixed("abcdef");
+  fixed.Delete(0, 2);
+  EXPECT_EQ(fixed.Insert(2, u"1234"), 4);
+  EXPECT_EQ(fixed.ToUtf8(), "cd1234ef");
+  EXPECT_EQ(fixed.Insert(7, u"xyz"), 1);
+  EXPECT_EQ(fixed.ToUtf8(), "cd1234ex");
+  EXPECT_EQ(fixed.Insert(8, u"!"), 0);
+  EXPECT_EQ(fixed.Insert(0, u"0123456789"), 8);
+  EXPECT_EQ(fixed.ToUtf8(), "01234567");
+}
+
+TEST(KString, CopyCharsMovesEveryLengthExactly) {
+  // Each source is exactly as long as the copy, so the sanitizer sees any
+  // read beyond it; the guards around the target must stay.
+  for (size_t count = 0; count <= 70; ++count) {
+    const std::unique_ptr<char16_t[]> from(new char16_t[count == 0 ? 1 : count]);
+    for (size_t i = 0; i < count; ++i) from[i] = static_cast<char16_t>(0x100 + i);
+    std::u16string to(count + 2, u'#');
+    KString::CopyChars(to.data() + 1, from.get(), count);
+    ASSERT_EQ(to.front(), u'#') << count;
+    ASSERT_EQ(to.back(), u'#') << count;
+    ASSERT_EQ(to.substr(1, count), std::u16string_view(from.get(), count)) << count;
+  }
 }
