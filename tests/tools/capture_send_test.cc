@@ -164,36 +164,39 @@ TEST(CaptureAndSend, BadInputIsAnErrorNotACrash) {
 }
 
 TEST(CaptureAndSend, SendEndsAtOnceOnASignalInTheMiddleOfALongGap) {
-  TempDir dir;
-  const std::string bytes = dir.Path() + "/bytes.bin";
-  std::ofstream(bytes, std::ios::binary) << "0123456789";
-  // A listener standing in for the program.
-  const int listener = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in at{};
-  at.sin_family = AF_INET;
-  at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&at), sizeof at), 0);
-  socklen_t length = sizeof at;
-  getsockname(listener, reinterpret_cast<sockaddr*>(&at), &length);
-  ASSERT_EQ(listen(listener, 1), 0);
-  // One byte a second, a thousand times slower: the second byte is due in
-  // a quarter of an hour.
-  const pid_t send = Spawn({"send", "--rate", "1", "--speed", "0.001",
-                            "-1,127.0.0.1," + std::to_string(ntohs(at.sin_port)), bytes},
-                           dir.Path() + "/send.json");
-  const int peer = accept(listener, nullptr, nullptr);
-  ASSERT_GE(peer, 0);
-  char first = 0;
-  ASSERT_EQ(recv(peer, &first, 1, 0), 1);
-  EXPECT_EQ(first, '0');
-  kill(send, SIGINT);
-  const auto asked = std::chrono::steady_clock::now();
-  EXPECT_EQ(Finish(send), 0);
-  EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::seconds(5));
-  const std::vector<uint8_t> summary = ReadFile(dir.Path() + "/send.json");
-  EXPECT_NE(std::string(summary.begin(), summary.end()).find("\"bytes\":1"), std::string::npos);
-  close(peer);
-  close(listener);
+  for (const int which : {SIGINT, SIGTERM}) {
+    SCOPED_TRACE(which);
+    TempDir dir;
+    const std::string bytes = dir.Path() + "/bytes.bin";
+    std::ofstream(bytes, std::ios::binary) << "0123456789";
+    // A listener standing in for the program.
+    const int listener = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in at{};
+    at.sin_family = AF_INET;
+    at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&at), sizeof at), 0);
+    socklen_t length = sizeof at;
+    getsockname(listener, reinterpret_cast<sockaddr*>(&at), &length);
+    ASSERT_EQ(listen(listener, 1), 0);
+    // One byte a second, a thousand times slower: the second byte is due in
+    // a quarter of an hour.
+    const pid_t send = Spawn({"send", "--rate", "1", "--speed", "0.001",
+                              "-1,127.0.0.1," + std::to_string(ntohs(at.sin_port)), bytes},
+                             dir.Path() + "/send.json");
+    const int peer = accept(listener, nullptr, nullptr);
+    ASSERT_GE(peer, 0);
+    char first = 0;
+    ASSERT_EQ(recv(peer, &first, 1, 0), 1);
+    EXPECT_EQ(first, '0');
+    kill(send, which);
+    const auto asked = std::chrono::steady_clock::now();
+    EXPECT_EQ(Finish(send), 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::seconds(5));
+    const std::vector<uint8_t> summary = ReadFile(dir.Path() + "/send.json");
+    EXPECT_NE(std::string(summary.begin(), summary.end()).find("\"bytes\":1"), std::string::npos);
+    close(peer);
+    close(listener);
+  }
 }
 
 TEST(CaptureAndSend, SendRefusesSpeedsAndRatesThatMeanNothing) {
