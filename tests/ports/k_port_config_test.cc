@@ -2,19 +2,16 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include "base/k_stream_menu.h"
 #include "config/k_default_settings.h"
 #include "config/k_registry.h"
-#include "ports/k_log.h"
 #include "ports/k_port_menus.h"
 #include "ports/k_serial_port.h"
 #include "ports/k_tcp_socket.h"
 #include "ports/k_udp_socket.h"
-#include "tests/ports/temp_home.h"
+#include "tests/ports/captured_log.h"
 
 namespace {
 
@@ -235,16 +232,11 @@ TEST(KPortSettings, ReadFromTheSettingsTree) {
   EXPECT_EQ(KPortSettings::FromSettings(root).EffectiveBufferSize(), 65536);
   // A size that would have every serial and UDP port ask for gigabytes is
   // held, and the log says so.
-  TempHome home;
-  KLog log;
-  ASSERT_TRUE(log.Open(KString(home.File("telvane.log").c_str())));
-  KLog::SetInstance(&log);
+  CapturedLog log;
+  ASSERT_TRUE(log.IsOpen());
   ASSERT_NE(root.Apply(u"Sources\\BufferSize:Int=2147483647"), nullptr);
   EXPECT_EQ(KPortSettings::FromSettings(root).EffectiveBufferSize(), KPortSettings::kMaxBufferSize);
-  KLog::SetInstance(nullptr);
-  log.Close();
-  std::ifstream logged(home.File("telvane.log"));
-  const std::string lines((std::istreambuf_iterator<char>(logged)), {});
+  const std::string lines = log.Text();
   EXPECT_NE(lines.find("\\Sources\\BufferSize 2147483647 is held to 16777216"), std::string::npos)
       << lines;
   KPortSettings big;

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "base/k_x.h"
+#include "captured_log.h"
 #include "loopback.h"
 #include "ports/k_port_config.h"
 #include "ports/k_port_menus.h"
@@ -373,6 +374,8 @@ std::string Lines(const std::string& who, int from, int to) {
 }  // namespace
 
 TEST_F(TCPTest, ABusyClientIsNeverTakenOverAndLosesNoByte) {
+  CapturedLog log;
+  ASSERT_TRUE(log.IsOpen());
   KTCPSocket port;
   Configure(port);
   port.SetKeepBusyClient(true);
@@ -400,6 +403,13 @@ TEST_F(TCPTest, ABusyClientIsNeverTakenOverAndLosesNoByte) {
   EXPECT_NE(port.Generation(), generation);
   EXPECT_FALSE(port.HasWaitingClient());
   close(intruder);
+  // The log tells of the newcomer and of the takeover.
+  const std::string lines = log.Text();
+  EXPECT_NE(lines.find("a second client waits while the current one is connected"),
+            std::string::npos)
+      << lines;
+  EXPECT_NE(lines.find("the waiting client takes over from the one that closed"), std::string::npos)
+      << lines;
 }
 
 TEST_F(TCPTest, ASilentClientGivesWayToTheNewestWaitingOne) {

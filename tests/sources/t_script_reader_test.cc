@@ -2,19 +2,16 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include "base/k_memory_stream.h"
 #include "config/k_r_int.h"
 #include "config/k_registry.h"
-#include "ports/k_log.h"
 #include "recording_source.h"
 #include "sources/t_field_string_processor.h"
 #include "sources/t_fields.h"
 #include "sources/t_script_settings.h"
-#include "tests/ports/temp_home.h"
+#include "tests/ports/captured_log.h"
 
 namespace {
 
@@ -168,19 +165,14 @@ TEST(TScriptSettings, BufferSizeFromTheSettingsTree) {
   registry.ApplyTable(lines);
   EXPECT_EQ(TScriptSettings::FromRegistry(registry).packetBufferSize, 100);
   // Sizes outside 0..16 MiB are held, and the log says so.
-  TempHome home;
-  KLog log;
-  ASSERT_TRUE(log.Open(KString(home.File("telvane.log").c_str())));
-  KLog::SetInstance(&log);
+  CapturedLog log;
+  ASSERT_TRUE(log.IsOpen());
   registry.LookupInt(u"\\Sources\\Fields\\BufferSize")->SetValue(-5);
   EXPECT_EQ(TScriptSettings::FromRegistry(registry).packetBufferSize, 0);
   registry.LookupInt(u"\\Sources\\Fields\\BufferSize")->SetValue(0x7FFFFFFF);
   EXPECT_EQ(TScriptSettings::FromRegistry(registry).packetBufferSize,
             TScriptSettings::kMaxPacketBufferSize);
-  KLog::SetInstance(nullptr);
-  log.Close();
-  std::ifstream logged(home.File("telvane.log"));
-  const std::string text((std::istreambuf_iterator<char>(logged)), {});
+  const std::string text = log.Text();
   EXPECT_NE(text.find("BufferSize -5 is held to 0"), std::string::npos) << text;
   EXPECT_NE(text.find("BufferSize 2147483647 is held to 16777216"), std::string::npos) << text;
 }

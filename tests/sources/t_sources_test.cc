@@ -24,6 +24,7 @@
 #include "sources/t_field.h"
 #include "sources/t_field_string_processor.h"
 #include "sources/t_fields.h"
+#include "tests/ports/captured_log.h"
 #include "tests/ports/loopback.h"
 #include "tests/ports/pty_pair.h"
 #include "tests/ports/temp_home.h"
@@ -551,6 +552,9 @@ TEST_F(SourcesTest, DebugEchoKeepsUpWithAThousandPacketsASecond) {
 }
 
 TEST_F(SourcesTest, ASlowDebugReaderLosesEchoButNeverHoldsUpTheSources) {
+  CapturedLog log;
+  ASSERT_TRUE(log.IsOpen());
+  const auto began = std::chrono::steady_clock::now();
   std::ofstream(home.File("long.rss")) << kLongScript;
   AddSource("1", "long.rss", ListenSpec(), "Pool");
   root.LookupString(u"\\Sources\\DebugPort")->Assign(KString(ListenSpec().c_str()));
@@ -576,6 +580,17 @@ TEST_F(SourcesTest, ASlowDebugReaderLosesEchoButNeverHoldsUpTheSources) {
   EXPECT_EQ(static_cast<int>(packets.size()), kPackets);
   EXPECT_GT(sources->DebugPort()->Dropped(), 0);
   EXPECT_LT(longest, 2s);
+  // The loss is logged, at most once every ten seconds rather than once a pass.
+  const auto seconds =
+      std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - began);
+  const std::string lines = log.Text();
+  const std::string said = "Debug port: the reader is too slow, echo bytes dropped: ";
+  int times = 0;
+  for (size_t at = lines.find(said); at != std::string::npos; at = lines.find(said, at + 1)) {
+    ++times;
+  }
+  EXPECT_GE(times, 1) << lines;
+  EXPECT_LE(times, 1 + seconds.count() / 10) << lines;
   close(pool);
   close(debug);
 }
