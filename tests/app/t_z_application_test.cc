@@ -115,6 +115,16 @@ TEST(TZApplication, ReadProfileKeepsItsValuesAndItsEncoding) {
   EXPECT_NE(text.find("\\General\\MainWindow\\Left:Int,1,,=33\n"), std::string::npos);
 }
 
+TEST(TZApplication, ALogSizeOutOfRangeIsHeldAndSaysSo) {
+  TestHome home;
+  TestHome::WriteFile(home.InHome("telvane.cfg"),
+                      "Registry Version: 1.00\n\\General\\LogSize:Int,1,,=10\n");
+  AppRun run({"--home=" + home.Home()});
+  run.RunAndExitAfter(40);
+  const std::string log = TestHome::ReadFile(home.InHome("telvane.log"));
+  EXPECT_NE(log.find("\\General\\LogSize 10 is held to 65536\n"), std::string::npos) << log;
+}
+
 TEST(TZApplication, UnreadableProfileAlerts6001AndKeepsDefaults) {
   TestHome home;
   fs::create_directories(home.InHome("telvane.cfg"));  // exists, cannot be read
