@@ -26,8 +26,7 @@ void TField::ExtractSlowly(std::u16string_view text, int& pos, TFieldStringProce
     matched_ = true;
   } else if (!stop_.IsEmpty()) {
     const std::u16string_view rest = text.substr(static_cast<size_t>(size - remaining));
-    // Most stops are one character, found without a comparison per place.
-    const size_t found = stop_.Length() == 1 ? rest.find(stop_.At(0)) : rest.find(stop_.View());
+    const size_t found = rest.find(stop_.View());
     if (found == std::u16string_view::npos) {
       value_.Assign(rest);
       pos = size;

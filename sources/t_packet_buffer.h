@@ -32,22 +32,14 @@ class TPacketBuffer {
   void Append(char16_t ch) {
     if (end_ == capacity_) {
       if (start_ == 0) return;
-      std::memmove(data_.get(), data_.get() + start_,
-                   sizeof(char16_t) * static_cast<size_t>(end_ - start_));
-      end_ -= start_;
-      start_ = 0;
+      MoveToFront();
     }
     data_[static_cast<size_t>(end_++)] = ch;
   }
   // Appends what fits of `count` characters.
   void Append(const char16_t* chars, int count) {
     if (count <= 0) return;
-    if (end_ + count > capacity_ && start_ > 0) {
-      std::memmove(data_.get(), data_.get() + start_,
-                   sizeof(char16_t) * static_cast<size_t>(end_ - start_));
-      end_ -= start_;
-      start_ = 0;
-    }
+    if (end_ + count > capacity_ && start_ > 0) MoveToFront();
     count = std::min(count, capacity_ - end_);
     KString::CopyChars(data_.get() + end_, chars, static_cast<size_t>(count));
     end_ += count;
@@ -67,6 +59,14 @@ class TPacketBuffer {
   }
 
  private:
+  // Room at the end from what the header hunt trimmed at the front.
+  void MoveToFront() {
+    std::memmove(data_.get(), data_.get() + start_,
+                 sizeof(char16_t) * static_cast<size_t>(end_ - start_));
+    end_ -= start_;
+    start_ = 0;
+  }
+
   int capacity_;
   std::unique_ptr<char16_t[]> data_;
   int start_ = 0;
